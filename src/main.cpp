@@ -1,0 +1,16 @@
+#include "serial/qt_serial_device.h"
+#include "window/main_window.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    // The program takes no options: Qt sees only the program's own name.
+    int qtArgc = argc > 0 ? 1 : 0;
+    QApplication app(qtArgc, argv);
+
+    MainWindow window(std::make_unique<QtSerialDevice>(QStringLiteral(COM1_DEVICE)),
+                      std::make_unique<QtSerialDevice>(QStringLiteral(COM2_DEVICE)));
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+
+class QLabel;
+class QPushButton;
+class SerialPort;
+class TextBox;
+
+// Everything an operation needs of one port panel. The window builds two, once, and they live
+// as long as it does.
+struct PortPanel
+{
+    SerialPort *comm = nullptr;
+    // In the order 115200, 57600, 38400, 19200, 9600.
+    std::array<QPushButton *, 5> speedCommands {};
+    QPushButton *sendCommand = nullptr;
+    TextBox *sendBox = nullptr;
+    TextBox *receiveBox = nullptr;
+    QLabel *statusLine = nullptr;
+    // Set while a speed change runs on this panel; its framing must not be interleaved.
+    bool changingSpeed = false;
+};
+
+struct PortPanels
+{
+    PortPanel port1;
+    PortPanel port2;
+};
+
+void Open(PortPanel &panel, const PortPanels &panels);
+void Close(PortPanel &panel, const PortPanels &panels);
+void Status(const PortPanels &panels);
+
+// Gives the panel's commands the state its port calls for: the speed commands enabled while
+// the port is open, and nothing that could interleave with a running speed change.
+void UpdateCommands(PortPanel &panel);

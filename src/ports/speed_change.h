@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+
+struct PortPanel;
+struct PortPanels;
+
+// One row of the speed table: the code byte that tells the module its new speed, and the line
+// settings the host port takes afterwards.
+struct SpeedRow
+{
+    char code;
+    const char *settings;
+};
+
+// In the order of the panel's speed commands: 115200, 57600, 38400, 19200, 9600.
+inline constexpr SpeedRow speedTable[5] = {
+    { 0x00, "115200,n,8,1" }, { 0x01, "57600,n,8,1" }, { 0x02, "38400,n,8,1" },
+    { 0x03, "19200,n,8,1" },  { 0x04, "9600,n,8,1" },
+};
+
+// Moves the attached module and then the host port to the row's speed. The window stays
+// responsive during the waits, but this panel's speed commands and Send are held off until the
+// sequence has ended, however it ends.
+void ChangeSpeed(PortPanel &panel, int row, const PortPanels &panels);

@@ -1,0 +1,68 @@
+#include "serial/line_settings.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// The speeds serial drivers commonly accept; anything else is refused before it reaches a device.
+constexpr std::array<qint32, 19> standardSpeeds
+    = { 110,   300,   600,   1200,   2400,   4800,   9600,   14400,  19200, 28800,
+        38400, 56000, 57600, 115200, 128000, 230400, 256000, 460800, 921600 };
+
+std::optional<QSerialPort::Parity> parityFromLetter(const QString &letter)
+{
+    const QString lower = letter.toLower();
+    if (lower == u"n")
+        return QSerialPort::NoParity;
+    if (lower == u"e")
+        return QSerialPort::EvenParity;
+    if (lower == u"o")
+        return QSerialPort::OddParity;
+    if (lower == u"m")
+        return QSerialPort::MarkParity;
+    if (lower == u"s")
+        return QSerialPort::SpaceParity;
+    return std::nullopt;
+}
+
+std::optional<QSerialPort::StopBits> stopBitsFromText(const QString &text)
+{
+    if (text == u"1")
+        return QSerialPort::OneStop;
+    if (text == u"1.5")
+        return QSerialPort::OneAndHalfStop;
+    if (text == u"2")
+        return QSerialPort::TwoStop;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<LineSettings> LineSettings::parse(const QString &text)
+{
+    const QStringList fields = text.split(u',');
+    if (fields.size() != 4)
+        return std::nullopt;
+
+    bool speedIsNumber = false;
+    const qint32 speed = fields[0].toInt(&speedIsNumber);
+    const bool knownSpeed
+        = std::find(standardSpeeds.begin(), standardSpeeds.end(), speed) != standardSpeeds.end();
+    // toInt() would take " 9600" or "+9600"; the settings string has plain digits only.
+    const bool plainDigits = std::all_of(fields[0].begin(), fields[0].end(),
+                                         [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (!speedIsNumber || !plainDigits || !knownSpeed)
+        return std::nullopt;
+
+    const auto parity = parityFromLetter(fields[1]);
+    const auto stopBits = stopBitsFromText(fields[3]);
+    const QChar bits = fields[2].size() == 1 ? fields[2].at(0) : QChar();
+    if (!parity || !stopBits || bits < u'5' || bits > u'8')
+        return std::nullopt;
+
+    const auto dataBits = QSerialPort::DataBits(bits.unicode() - u'0');
+    return LineSettings { speed, *parity, dataBits, *stopBits };
+}

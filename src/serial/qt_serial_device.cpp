@@ -1,0 +1,145 @@
+#include "serial/qt_serial_device.h"
+
+#include "serial/line_settings.h"
+
+#include <QFileInfo>
+
+#include <utility>
+
+QtSerialDevice::QtSerialDevice(const QString &location)
+{
+    m_port.setPortName(location);
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
+                     [this](QSerialPort::SerialPortError error) { onErrorOccurred(error); });
+}
+
+QtSerialDevice::~QtSerialDevice() = default;
+
+QString QtSerialDevice::location() const
+{
+    return m_port.portName();
+}
+
+bool QtSerialDevice::open(const LineSettings &settings)
+{
+    clearError();
+    if (!m_port.open(QIODevice::ReadWrite))
+        return fail();
+    if (!apply(settings)) {
+        m_port.close();
+        return false;
+    }
+    return true;
+}
+
+void QtSerialDevice::close()
+{
+    m_port.close();
+    m_received.clear();
+    clearError();
+}
+
+bool QtSerialDevice::apply(const LineSettings &settings)
+{
+    if (!begin())
+        return false;
+    const bool applied = m_port.setBaudRate(settings.baudRate) && m_port.setParity(settings.parity)
+        && m_port.setDataBits(settings.dataBits) && m_port.setStopBits(settings.stopBits)
+        && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    return applied || fail();
+}
+
+bool QtSerialDevice::setRequestToSend(bool active)
+{
+    return begin() && (m_port.setRequestToSend(active) || fail());
+}
+
+bool QtSerialDevice::write(const QByteArray &bytes)
+{
+    if (!begin())
+        return false;
+    if (m_port.write(bytes) != bytes.size())
+        return fail();
+    // QSerialPort holds written bytes until the event loop runs; push them to the driver now so
+    // that they leave before whatever the caller does next. What the driver cannot take yet
+    // stays queued and follows from the event loop.
+    m_port.flush();
+    return m_error == Error::None || fail();
+}
+
+QByteArray QtSerialDevice::readAll()
+{
+    // Take what the driver holds right now as well, not only what the event loop has fetched.
+    if (begin() && m_port.isOpen()) {
+        m_port.waitForReadyRead(0);
+        m_received += m_port.readAll();
+    }
+    return std::exchange(m_received, {});
+}
+
+SerialDevice::Error QtSerialDevice::error() const
+{
+    return m_error;
+}
+
+QString QtSerialDevice::errorString() const
+{
+    return m_errorString;
+}
+
+bool QtSerialDevice::begin()
+{
+    // An input/output failure means bytes may be lost; it stays until the port is closed.
+    if (m_error == Error::Io)
+        return false;
+    clearError();
+    return true;
+}
+
+void QtSerialDevice::clearError()
+{
+    m_error = Error::None;
+    m_errorString.clear();
+}
+
+bool QtSerialDevice::fail()
+{
+    if (m_error == Error::None)
+        onErrorOccurred(m_port.error() == QSerialPort::NoError ? QSerialPort::UnknownError
+                                                               : m_port.error());
+    return false;
+}
+
+void QtSerialDevice::onErrorOccurred(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::TimeoutError:
+        return;
+    case QSerialPort::DeviceNotFoundError:
+        m_error = Error::NotFound;
+        break;
+    case QSerialPort::PermissionError: {
+        // Qt reports a port locked by another program like a refused permission. When the file
+        // itself would let us in, somebody else holds it.
+        const QFileInfo file(m_port.portName());
+        m_error = file.isReadable() && file.isWritable() ? Error::InUse : Error::PermissionDenied;
+        break;
+    }
+    case QSerialPort::UnsupportedOperationError:
+        m_error = Error::Unsupported;
+        break;
+    default:
+        m_error = Error::Io;
+        break;
+    }
+    m_errorString = m_port.errorString();
+    m_port.clearError();
+    // A device that has gone away keeps signalling; stop listening to it so that nothing spins.
+    // The failure stays until the port is closed.
+    // What arrived before it went keeps waiting for the next read.
+    if (error == QSerialPort::ResourceError && m_port.isOpen()) {
+        m_received += m_port.readAll();
+        m_port.close();
+    }
+}

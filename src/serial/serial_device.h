@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+struct LineSettings;
+
+// The thin seam between the serial component and a real line. Implementations only move bytes
+// and control lines; open state, settings strings and failure texts stay in SerialPort.
+class SerialDevice
+{
+public:
+    enum class Error { None, NotFound, PermissionDenied, InUse, Unsupported, Io };
+
+    virtual ~SerialDevice() = default;
+
+    // Where the device lives, for messages: "/dev/ttyS0", "COM1".
+    virtual QString location() const = 0;
+
+    virtual bool open(const LineSettings &settings) = 0;
+    virtual void close() = 0;
+    virtual bool apply(const LineSettings &settings) = 0;
+    virtual bool setRequestToSend(bool active) = 0;
+    // Takes every byte, in order, and starts it on its way before returning.
+    virtual bool write(const QByteArray &bytes) = 0;
+    // Everything received since the last call.
+    virtual QByteArray readAll() = 0;
+
+    // The last failure, and the system's own words for it. A failure that happened between calls
+    // (the device went away) stays here until the device is closed.
+    virtual Error error() const = 0;
+    virtual QString errorString() const = 0;
+};

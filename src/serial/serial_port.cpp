@@ -1,0 +1,123 @@
+#include "serial/serial_port.h"
+
+#include "serial/serial_device.h"
+
+SerialPort::SerialPort(const QString &portName, std::unique_ptr<SerialDevice> device,
+                       QObject *parent)
+    : QObject(parent)
+    , m_portName(portName)
+    , m_device(std::move(device))
+{ }
+
+SerialPort::~SerialPort()
+{
+    if (m_open)
+        m_device->close();
+}
+
+void SerialPort::setPortOpen(bool open)
+{
+    if (open == m_open)
+        return;
+    if (!open) {
+        m_device->close();
+        m_open = false;
+        return;
+    }
+    if (!m_device->open(m_line))
+        raiseDeviceFailure(tr("open"));
+    // A character split across two reads must not outlive the session it started in.
+    m_decoder.resetState();
+    m_open = true;
+}
+
+void SerialPort::setRTSEnable(bool active)
+{
+    requireOpen(tr("set RTS"));
+    if (!m_device->setRequestToSend(active))
+        raiseDeviceFailure(tr("set RTS"));
+}
+
+void SerialPort::setSettings(const QString &settings)
+{
+    const std::optional<LineSettings> line = LineSettings::parse(settings);
+    if (!line) {
+        throw Failure(Failure::InvalidSettings,
+                      tr("%1: \"%2\" is not a valid line setting. Use speed, parity, data bits "
+                         "and stop bits, as in \"9600,n,8,1\".")
+                          .arg(m_portName, settings));
+    }
+    if (m_open && !m_device->apply(*line)) {
+        const QString action = tr("change the line settings to \"%1\"").arg(settings);
+        m_device->apply(m_line); // the old settings stay in force
+        raiseDeviceFailure(action);
+    }
+    m_line = *line;
+    m_settings = settings;
+}
+
+void SerialPort::setOutput(const QString &text)
+{
+    requireOpen(tr("send"));
+    const QByteArray bytes = m_encoder.encode(text);
+    if (!bytes.isEmpty() && !m_device->write(bytes))
+        raiseDeviceFailure(tr("send"));
+}
+
+QString SerialPort::input()
+{
+    requireOpen(tr("receive"));
+    const QByteArray bytes = m_device->readAll();
+    // Bytes that arrived before a failure are handed out first; the failure follows next time.
+    if (bytes.isEmpty() && m_device->error() != SerialDevice::Error::None)
+        raiseDeviceFailure(tr("receive"));
+    return m_decoder.decode(bytes);
+}
+
+void SerialPort::requireOpen(const QString &action) const
+{
+    if (!m_open) {
+        throw Failure(
+            Failure::PortNotOpen,
+            tr("%1 is not open, so it cannot %2. Click OPEN first.").arg(where(), action));
+    }
+}
+
+void SerialPort::raiseDeviceFailure(const QString &action) const
+{
+    const QString system = m_device->errorString();
+    const QString detail = system.isEmpty() ? QString() : tr(" (%1)").arg(system);
+    switch (m_device->error()) {
+    case SerialDevice::Error::NotFound:
+        throw Failure(Failure::DeviceNotFound,
+                      tr("%1 could not %2: the device does not exist. Check that the adapter is "
+                         "plugged in.")
+                          .arg(where(), action));
+    case SerialDevice::Error::PermissionDenied:
+        throw Failure(Failure::PermissionDenied,
+                      tr("%1 could not %2: permission denied. On Linux, add your user to the "
+                         "dialout group (sudo usermod -aG dialout $USER) and log in again.")
+                          .arg(where(), action));
+    case SerialDevice::Error::InUse:
+        throw Failure(Failure::PortInUse,
+                      tr("%1 could not %2: the port is in use by another program. Close that "
+                         "program and try again.")
+                          .arg(where(), action));
+    case SerialDevice::Error::Unsupported:
+        throw Failure(
+            Failure::SettingsRejected,
+            tr("%1 could not %2: the device does not support it%3.").arg(where(), action, detail));
+    case SerialDevice::Error::None:
+    case SerialDevice::Error::Io:
+        break;
+    }
+    throw Failure(Failure::DeviceFailed,
+                  tr("%1 could not %2: the device stopped working%3. It may have been unplugged; "
+                     "click CLOSE, check the device and click OPEN.")
+                      .arg(where(), action, detail));
+}
+
+QString SerialPort::where() const
+{
+    return tr("%1 (%2)").arg(m_portName, m_device->location());
+}

@@ -1,0 +1,161 @@
+#include "window/main_window.h"
+
+#include "ports/send_read.h"
+#include "ports/speed_change.h"
+#include "serial/serial_device.h"
+#include "serial/serial_port.h"
+#include "window/control_table.h"
+#include "window/text_box.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <map>
+
+namespace {
+
+QRect pixels(int left, int top, int width, int height)
+{
+    return { left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
+             height / twipsPerPixel };
+}
+
+QWidget *createControl(const ControlDesign &design, int index, QWidget *frame)
+{
+    const QString text = QString::fromUtf8(design.texts[index]);
+    QWidget *control = nullptr;
+    switch (design.kind) {
+    case ControlDesign::Button:
+        control = new QPushButton(text, frame);
+        break;
+    case ControlDesign::Label:
+        control = new QLabel(text, frame);
+        break;
+    case ControlDesign::TextBox: {
+        auto *box = new TextBox(frame);
+        box->setText(text);
+        control = box;
+        break;
+    }
+    }
+    control->setObjectName(QString::fromLatin1(design.names[index]));
+    control->setGeometry(pixels(design.left, design.top, design.width, design.height));
+    control->setEnabled(design.enabled);
+    return control;
+}
+
+} // namespace
+
+MainWindow::MainWindow(std::unique_ptr<SerialDevice> com1, std::unique_ptr<SerialDevice> com2,
+                       QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Korvane Change Speed Demo V1.0"));
+    setFixedSize(clientWidthTwips / twipsPerPixel, clientHeightTwips / twipsPerPixel);
+    // The designed labels are 13 pixels high and sized for a compact CJK face; the usual 12 pixel
+    // Latin-first default would clip "COM1状态".
+    QFont captions = font();
+    captions.setFamilies({ QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("SimSun") });
+    captions.setPixelSize(11);
+    setFont(captions);
+
+    auto *comm1 = new SerialPort(QStringLiteral("COM1"), std::move(com1), this);
+    comm1->setObjectName(QStringLiteral("MSComm1"));
+    auto *comm2 = new SerialPort(QStringLiteral("COM2"), std::move(com2), this);
+    comm2->setObjectName(QStringLiteral("MSComm2"));
+
+    // Keyboard focus follows the designed tab indexes across both panels.
+    std::map<int, QWidget *> tabOrder;
+    buildPanel(m_panels.port1, 0, comm1, tabOrder);
+    buildPanel(m_panels.port2, 1, comm2, tabOrder);
+    QWidget *previous = nullptr;
+    for (const auto &[tabIndex, control] : tabOrder) {
+        if (previous)
+            setTabOrder(previous, control);
+        previous = control;
+    }
+
+    findChild<QPushButton *>(QStringLiteral("Command8"))->setFocus();
+    Status(m_panels);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildPanel(PortPanel &panel, int index, SerialPort *comm,
+                            std::map<int, QWidget *> &tabOrder)
+{
+    const FrameDesign &frameSpec = frameDesign[index];
+    auto *frame = new QGroupBox(QString::fromLatin1(frameSpec.caption), this);
+    frame->setObjectName(QString::fromLatin1(frameSpec.name));
+    frame->setGeometry(pixels(frameSpec.left, frameSpec.top, frameSpec.width, frameSpec.height));
+
+    std::array<QWidget *, ControlDesign::RoleCount> controls {};
+    for (int role = 0; role < ControlDesign::RoleCount; ++role) {
+        controls[role] = createControl(panelDesign[role], index, frame);
+        if (controls[role]->focusPolicy() != Qt::NoFocus)
+            tabOrder[panelDesign[role].tabIndexes[index]] = controls[role];
+    }
+
+    const auto button = [&controls](int role) {
+        return qobject_cast<QPushButton *>(controls[role]);
+    };
+    panel.comm = comm;
+    for (int row = 0; row < 5; ++row)
+        panel.speedCommands[row] = button(ControlDesign::Speed115200 + row);
+    panel.sendCommand = button(ControlDesign::SendCommand);
+    panel.sendBox = qobject_cast<TextBox *>(controls[ControlDesign::SendBox]);
+    panel.receiveBox = qobject_cast<TextBox *>(controls[ControlDesign::ReceiveBox]);
+    panel.statusLine = qobject_cast<QLabel *>(controls[ControlDesign::StatusLine]);
+
+    QPalette blue = panel.statusLine->palette();
+    blue.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
+    panel.statusLine->setPalette(blue);
+
+    bindPanel(panel, button(ControlDesign::OpenCommand), button(ControlDesign::CloseCommand),
+              button(ControlDesign::ReadCommand));
+}
+
+void MainWindow::bindPanel(PortPanel &panel, QPushButton *open, QPushButton *close,
+                           QPushButton *read)
+{
+    connect(open, &QPushButton::clicked, this,
+            [this, &panel] { run([&] { Open(panel, m_panels); }); });
+    connect(close, &QPushButton::clicked, this,
+            [this, &panel] { run([&] { Close(panel, m_panels); }); });
+    for (int row = 0; row < 5; ++row) {
+        connect(panel.speedCommands[row], &QPushButton::clicked, this,
+                [this, &panel, row] { run([&] { ChangeSpeed(panel, row, m_panels); }); });
+    }
+    connect(panel.sendCommand, &QPushButton::clicked, this,
+            [this, &panel] { run([&] { Send(panel); }); });
+    connect(read, &QPushButton::clicked, this, [this, &panel] { run([&] { Read(panel); }); });
+}
+
+// Every click handler runs through here: a failure stops the operation at its step, is shown,
+// and the program goes on with both panels showing the ports' real state.
+void MainWindow::run(const std::function<void()> &operation)
+{
+    try {
+        operation();
+    } catch (const Failure &failure) {
+        report(failure);
+        UpdateCommands(m_panels.port1);
+        UpdateCommands(m_panels.port2);
+        Status(m_panels);
+    }
+}
+
+void MainWindow::report(const Failure &failure)
+{
+    // Shown without a nested event loop, so that the click handler ends at once.
+    auto *box
+        = new QMessageBox(QMessageBox::Critical, windowTitle(),
+                          tr("Error %1\n\n%2").arg(failure.number()).arg(failure.description()),
+                          QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("failureBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}

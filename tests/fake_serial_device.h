@@ -1,0 +1,58 @@
+#pragma once
+
+#include "serial/line_settings.h"
+#include "serial/serial_device.h"
+
+#include <QList>
+#include <QStringList>
+
+// A serial device that records what the component does to it, each operation stamped with a
+// monotonic time and the speed in force when it happened.
+class FakeSerialDevice : public SerialDevice
+{
+public:
+    struct Event
+    {
+        qint64 atNs;
+        QString what; // "open", "close", "rts off", "rts on", "write 00 0d", "settings 115200"
+        qint32 baudInForce;
+    };
+
+    explicit FakeSerialDevice(const QString &location = QStringLiteral("/dev/fake"));
+
+    QString location() const override { return m_location; }
+    bool open(const LineSettings &settings) override;
+    void close() override;
+    bool apply(const LineSettings &settings) override;
+    bool setRequestToSend(bool active) override;
+    bool write(const QByteArray &bytes) override;
+    QByteArray readAll() override;
+    Error error() const override { return m_error; }
+    QString errorString() const override;
+
+    // What the test does to the line.
+    void receive(const QByteArray &bytes) { m_received += bytes; }
+    void failNextWith(Error error) { m_failNext = error; }
+    void breakDown() { m_broken = true; }
+
+    QStringList log() const;
+    const QList<Event> &events() const { return m_events; }
+    QByteArray written() const { return m_written; }
+    bool isOpen() const { return m_open; }
+    bool requestToSend() const { return m_rts; }
+    LineSettings line() const { return m_line; }
+
+private:
+    bool step(const QString &what);
+
+    QString m_location;
+    QList<Event> m_events;
+    QByteArray m_written;
+    QByteArray m_received;
+    LineSettings m_line;
+    Error m_error = Error::None;
+    Error m_failNext = Error::None;
+    bool m_open = false;
+    bool m_rts = false;
+    bool m_broken = false;
+};

@@ -1,0 +1,182 @@
+#include "fake_serial_device.h"
+#include "serial/serial_port.h"
+#include "window/main_window.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+const QString closed = QStringLiteral("未打开");
+const QString open9600 = QStringLiteral("已打开  9600,n,8,1");
+} // namespace
+
+// OPEN, CLOSE and the status lines through the window's own buttons, on recording fake devices.
+class TestOpenClose : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void openEnablesSpeedCommands();
+    void openTwiceDoesNotReopen();
+    void closeWhenClosedTouchesNothing();
+    void statusRewritesBothLines_data();
+    void statusRewritesBothLines();
+    void lastSettingsSurviveCloseAndOpen();
+    void failedOpenIsReportedAndProgramGoesOn_data();
+    void failedOpenIsReportedAndProgramGoesOn();
+
+private:
+    void click(const char *name) { m_window->findChild<QPushButton *>(name)->click(); }
+    QString status(const char *name) { return m_window->findChild<QLabel *>(name)->text(); }
+    bool speedCommandsEnabled(int panel);
+
+    MainWindow *m_window = nullptr;
+    FakeSerialDevice *m_com1 = nullptr;
+    FakeSerialDevice *m_com2 = nullptr;
+};
+
+void TestOpenClose::init()
+{
+    auto com1 = std::make_unique<FakeSerialDevice>(QStringLiteral("/dev/fake1"));
+    auto com2 = std::make_unique<FakeSerialDevice>(QStringLiteral("/dev/fake2"));
+    m_com1 = com1.get();
+    m_com2 = com2.get();
+    m_window = new MainWindow(std::move(com1), std::move(com2));
+}
+
+void TestOpenClose::cleanup()
+{
+    delete m_window;
+}
+
+bool TestOpenClose::speedCommandsEnabled(int panel)
+{
+    const QStringList names = panel == 1
+        ? QStringList { "Command10", "Command11", "Command12", "Command13", "Command14" }
+        : QStringList { "Command19", "Command18", "Command17", "Command16", "Command15" };
+    int enabled = 0;
+    for (const QString &name : names)
+        enabled += m_window->findChild<QPushButton *>(name)->isEnabled();
+    if (enabled != 0 && enabled != names.size())
+        qWarning("speed commands of panel %d disagree", panel);
+    return enabled == names.size();
+}
+
+void TestOpenClose::openEnablesSpeedCommands()
+{
+    click("Command8");
+    QVERIFY(m_com1->isOpen());
+    QVERIFY(speedCommandsEnabled(1));
+    QVERIFY(!speedCommandsEnabled(2));
+    QCOMPARE(status("Label6"), open9600);
+    QCOMPARE(status("Label8"), closed);
+
+    click("Command9");
+    QVERIFY(!m_com1->isOpen());
+    QVERIFY(!speedCommandsEnabled(1));
+    QCOMPARE(status("Label6"), closed);
+    QCOMPARE(m_com1->log(), QStringList({ "open", "close" }));
+    QVERIFY(m_com2->log().isEmpty());
+}
+
+void TestOpenClose::openTwiceDoesNotReopen()
+{
+    click("Command21");
+    click("Command21");
+    QCOMPARE(m_com2->log(), QStringList({ "open" }));
+    QVERIFY(speedCommandsEnabled(2));
+    QCOMPARE(status("Label8"), open9600);
+}
+
+void TestOpenClose::closeWhenClosedTouchesNothing()
+{
+    click("Command20");
+    QVERIFY(m_com2->log().isEmpty());
+    QVERIFY(!speedCommandsEnabled(2));
+    QCOMPARE(status("Label8"), closed);
+}
+
+void TestOpenClose::statusRewritesBothLines_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("port1");
+    QTest::addColumn<QString>("port2");
+
+    QTest::newRow("OPEN on COM1") << "Command8" << open9600 << closed;
+    QTest::newRow("CLOSE on COM1") << "Command9" << closed << closed;
+    QTest::newRow("OPEN on COM2") << "Command21" << closed << open9600;
+    QTest::newRow("CLOSE on COM2") << "Command20" << closed << closed;
+}
+
+void TestOpenClose::statusRewritesBothLines()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, port1);
+    QFETCH(QString, port2);
+
+    // Scribble on both lines: the click must put each back as its port stands.
+    m_window->findChild<QLabel *>("Label6")->setText("stale");
+    m_window->findChild<QLabel *>("Label8")->setText("stale");
+    click(button.toLatin1());
+    QCOMPARE(status("Label6"), port1);
+    QCOMPARE(status("Label8"), port2);
+}
+
+void TestOpenClose::lastSettingsSurviveCloseAndOpen()
+{
+    click("Command8");
+    m_window->findChild<SerialPort *>("MSComm1")->setSettings("57600,n,8,1");
+    click("Command9");
+    click("Command8");
+    QCOMPARE(status("Label6"), QStringLiteral("已打开  57600,n,8,1"));
+    QCOMPARE(m_com1->line().baudRate, 57600);
+}
+
+void TestOpenClose::failedOpenIsReportedAndProgramGoesOn_data()
+{
+    QTest::addColumn<SerialDevice::Error>("error");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("cause");
+
+    QTest::newRow("missing device") << SerialDevice::Error::NotFound << 8002 << "does not exist";
+    QTest::newRow("permission denied")
+        << SerialDevice::Error::PermissionDenied << 8003 << "dialout";
+    QTest::newRow("port in use") << SerialDevice::Error::InUse << 8005 << "in use";
+    QTest::newRow("device failure") << SerialDevice::Error::Io << 8020 << "stopped working";
+}
+
+void TestOpenClose::failedOpenIsReportedAndProgramGoesOn()
+{
+    QFETCH(SerialDevice::Error, error);
+    QFETCH(int, number);
+    QFETCH(QString, cause);
+
+    click("Command21"); // the other port is open and must stay so
+    m_com1->failNextWith(error);
+    click("Command8");
+
+    auto *box = m_window->findChild<QMessageBox *>();
+    QVERIFY(box);
+    QVERIFY(box->isVisible());
+    QVERIFY2(box->text().contains(QString::number(number)), qPrintable(box->text()));
+    QVERIFY2(box->text().contains("COM1 (/dev/fake1)"), qPrintable(box->text()));
+    QVERIFY2(box->text().contains(cause), qPrintable(box->text()));
+    box->close();
+
+    QVERIFY(!m_com1->isOpen());
+    QVERIFY(!speedCommandsEnabled(1));
+    QCOMPARE(status("Label6"), closed);
+    QCOMPARE(status("Label8"), open9600);
+    QVERIFY(speedCommandsEnabled(2));
+
+    click("Command8"); // the cause has gone: a second try opens
+    QCOMPARE(status("Label6"), open9600);
+}
+
+QTEST_MAIN(TestOpenClose)
+#include "tst_openclose.moc"
