@@ -29,7 +29,7 @@ bool FakeSerialDevice::open(const LineSettings &settings)
 
 void FakeSerialDevice::close()
 {
-    m_events.append({ nowNs(), QStringLiteral("close"), m_line.baudRate });
+    m_events->append({nowNs(), QStringLiteral("close"), m_line.baudRate});
     m_open = false;
     m_broken = false;
     m_error = Error::None;
@@ -74,7 +74,7 @@ QString FakeSerialDevice::errorString() const
 QStringList FakeSerialDevice::log() const
 {
     QStringList lines;
-    for (const Event &event : m_events) {
+    for (const Event &event : *m_events) {
         if (event.what != u"read")
             lines.append(event.what);
     }
@@ -83,7 +83,7 @@ QStringList FakeSerialDevice::log() const
 
 bool FakeSerialDevice::step(const QString &what)
 {
-    m_events.append({ nowNs(), what, m_line.baudRate });
+    m_events->append({nowNs(), what, m_line.baudRate});
     m_error = m_broken ? Error::Io : std::exchange(m_failNext, Error::None);
     return m_error == Error::None;
 }

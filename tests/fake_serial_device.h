@@ -6,6 +6,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <memory>
+
 // A serial device that records what the component does to it, each operation stamped with a
 // monotonic time and the speed in force when it happened.
 class FakeSerialDevice : public SerialDevice
@@ -36,7 +38,9 @@ public:
     void breakDown() { m_broken = true; }
 
     QStringList log() const;
-    const QList<Event> &events() const { return m_events; }
+    const QList<Event> &events() const { return *m_events; }
+    // The same record, kept alive for a test that outlives the device.
+    std::shared_ptr<const QList<Event>> journal() const { return m_events; }
     QByteArray written() const { return m_written; }
     bool isOpen() const { return m_open; }
     bool requestToSend() const { return m_rts; }
@@ -46,7 +50,7 @@ private:
     bool step(const QString &what);
 
     QString m_location;
-    QList<Event> m_events;
+    std::shared_ptr<QList<Event>> m_events = std::make_shared<QList<Event>>();
     QByteArray m_written;
     QByteArray m_received;
     LineSettings m_line;

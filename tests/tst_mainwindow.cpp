@@ -58,88 +58,29 @@ void TestMainWindow::controls_data()
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<bool>("enabled");
 
-    QTest::newRow("Frame1") << "Frame1"
-                            << "Form1"
-                            << "QGroupBox"
-                            << "COM1" << QRect(8, 4, 281, 221) << true;
-    QTest::newRow("Frame2") << "Frame2"
-                            << "Form1"
-                            << "QGroupBox"
-                            << "COM2" << QRect(8, 232, 281, 221) << true;
+    // clang-format off
+    QTest::newRow("Frame1") << "Frame1" << "Form1" << "QGroupBox" << "COM1" << QRect(8, 4, 281, 221) << true;
+    QTest::newRow("Frame2") << "Frame2" << "Form1" << "QGroupBox" << "COM2" << QRect(8, 232, 281, 221) << true;
 
-    struct Row
-    {
-        const char *names[2];
-        const char *kind;
-        const char *texts[2];
-        QRect rect;
-        bool enabled;
-    };
+    struct Row { const char *names[2]; const char *kind; const char *texts[2]; QRect rect; bool enabled; };
     const Row rows[] = {
-        { { "Command8", "Command21" },
-          "QPushButton",
-          { "OPEN", "OPEN" },
-          { 12, 16, 65, 21 },
-          true },
-        { { "Command9", "Command20" },
-          "QPushButton",
-          { "CLOSE", "CLOSE" },
-          { 12, 40, 65, 21 },
-          true },
-        { { "Command10", "Command19" },
-          "QPushButton",
-          { "115200", "115200" },
-          { 12, 64, 65, 21 },
-          false },
-        { { "Command11", "Command18" },
-          "QPushButton",
-          { "57600", "57600" },
-          { 12, 88, 65, 21 },
-          false },
-        { { "Command12", "Command17" },
-          "QPushButton",
-          { "38400", "38400" },
-          { 12, 112, 65, 21 },
-          false },
-        { { "Command13", "Command16" },
-          "QPushButton",
-          { "19200", "19200" },
-          { 12, 136, 65, 21 },
-          false },
-        { { "Command14", "Command15" },
-          "QPushButton",
-          { "9600", "9600" },
-          { 12, 160, 65, 21 },
-          false },
-        { { "Label1", "Label3" },
-          "QLabel",
-          { "发送缓冲区", "发送缓冲区" },
-          { 88, 20, 69, 13 },
-          true },
-        { { "Text1", "Text2" },
-          "TextBox",
-          { "12345\r\n", "12345\r\n" },
-          { 88, 40, 185, 53 },
-          true },
-        { { "Command2", "Command3" },
-          "QPushButton",
-          { "Send", "Send" },
-          { 208, 16, 65, 21 },
-          true },
-        { { "Label2", "Label4" },
-          "QLabel",
-          { "接收缓冲区", "接收缓冲区" },
-          { 88, 104, 69, 13 },
-          true },
-        { { "Text3", "Text4" }, "TextBox", { "", "" }, { 88, 124, 185, 57 }, true },
-        { { "Command1", "Command4" },
-          "QPushButton",
-          { "Read", "Read" },
-          { 208, 100, 65, 21 },
-          true },
-        { { "Label5", "Label7" }, "QLabel", { "COM1状态", "COM2状态" }, { 16, 196, 53, 13 }, true },
-        { { "Label6", "Label8" }, "QLabel", { "未打开", "未打开" }, { 88, 196, 181, 13 }, true },
+        {{"Command8", "Command21"}, "QPushButton", {"OPEN", "OPEN"}, {12, 16, 65, 21}, true},
+        {{"Command9", "Command20"}, "QPushButton", {"CLOSE", "CLOSE"}, {12, 40, 65, 21}, true},
+        {{"Command10", "Command19"}, "QPushButton", {"115200", "115200"}, {12, 64, 65, 21}, false},
+        {{"Command11", "Command18"}, "QPushButton", {"57600", "57600"}, {12, 88, 65, 21}, false},
+        {{"Command12", "Command17"}, "QPushButton", {"38400", "38400"}, {12, 112, 65, 21}, false},
+        {{"Command13", "Command16"}, "QPushButton", {"19200", "19200"}, {12, 136, 65, 21}, false},
+        {{"Command14", "Command15"}, "QPushButton", {"9600", "9600"}, {12, 160, 65, 21}, false},
+        {{"Label1", "Label3"}, "QLabel", {"发送缓冲区", "发送缓冲区"}, {88, 20, 69, 13}, true},
+        {{"Text1", "Text2"}, "TextBox", {"12345\r\n", "12345\r\n"}, {88, 40, 185, 53}, true},
+        {{"Command2", "Command3"}, "QPushButton", {"Send", "Send"}, {208, 16, 65, 21}, true},
+        {{"Label2", "Label4"}, "QLabel", {"接收缓冲区", "接收缓冲区"}, {88, 104, 69, 13}, true},
+        {{"Text3", "Text4"}, "TextBox", {"", ""}, {88, 124, 185, 57}, true},
+        {{"Command1", "Command4"}, "QPushButton", {"Read", "Read"}, {208, 100, 65, 21}, true},
+        {{"Label5", "Label7"}, "QLabel", {"COM1状态", "COM2状态"}, {16, 196, 53, 13}, true},
+        {{"Label6", "Label8"}, "QLabel", {"未打开", "未打开"}, {88, 196, 181, 13}, true},
     };
+    // clang-format on
     for (int panel = 0; panel < 2; ++panel) {
         for (const Row &row : rows) {
             QTest::newRow(row.names[panel])
@@ -178,10 +119,10 @@ void TestMainWindow::tabOrder()
 {
     // Tab indexes 0-31 with the group boxes and labels left out, as they take no focus.
     const QStringList expected
-        = { "Command8",  "Command9",  "Command10", "Command11", "Command12", "Command13",
-            "Command14", "Command15", "Command16", "Command17", "Command18", "Command19",
-            "Command20", "Command21", "Text1",     "Text3",     "Command2",  "Command1",
-            "Text2",     "Text4",     "Command3",  "Command4" };
+        = {"Command8",  "Command9",  "Command10", "Command11", "Command12", "Command13",
+           "Command14", "Command15", "Command16", "Command17", "Command18", "Command19",
+           "Command20", "Command21", "Text1",     "Text3",     "Command2",  "Command1",
+           "Text2",     "Text4",     "Command3",  "Command4"};
     QStringList chain;
     QWidget *widget = m_window->findChild<QWidget *>("Command8");
     do {
@@ -194,7 +135,7 @@ void TestMainWindow::tabOrder()
 
 void TestMainWindow::statusLinesAtStart()
 {
-    for (const char *name : { "Label6", "Label8" }) {
+    for (const char *name : {"Label6", "Label8"}) {
         const auto *status = m_window->findChild<QLabel *>(name);
         QCOMPARE(status->text(), QStringLiteral("未打开"));
         QCOMPARE(status->palette().color(QPalette::WindowText), QColor(0, 0, 255));

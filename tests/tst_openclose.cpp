@@ -57,8 +57,8 @@ void TestOpenClose::cleanup()
 bool TestOpenClose::speedCommandsEnabled(int panel)
 {
     const QStringList names = panel == 1
-        ? QStringList { "Command10", "Command11", "Command12", "Command13", "Command14" }
-        : QStringList { "Command19", "Command18", "Command17", "Command16", "Command15" };
+        ? QStringList {"Command10", "Command11", "Command12", "Command13", "Command14"}
+        : QStringList {"Command19", "Command18", "Command17", "Command16", "Command15"};
     int enabled = 0;
     for (const QString &name : names)
         enabled += m_window->findChild<QPushButton *>(name)->isEnabled();
@@ -80,7 +80,7 @@ void TestOpenClose::openEnablesSpeedCommands()
     QVERIFY(!m_com1->isOpen());
     QVERIFY(!speedCommandsEnabled(1));
     QCOMPARE(status("Label6"), closed);
-    QCOMPARE(m_com1->log(), QStringList({ "open", "close" }));
+    QCOMPARE(m_com1->log(), QStringList({"open", "close"}));
     QVERIFY(m_com2->log().isEmpty());
 }
 
@@ -88,7 +88,7 @@ void TestOpenClose::openTwiceDoesNotReopen()
 {
     click("Command21");
     click("Command21");
-    QCOMPARE(m_com2->log(), QStringList({ "open" }));
+    QCOMPARE(m_com2->log(), QStringList({"open"}));
     QVERIFY(speedCommandsEnabled(2));
     QCOMPARE(status("Label8"), open9600);
 }

@@ -1,0 +1,131 @@
+#include "pty_pair.h"
+#include "serial/qt_serial_device.h"
+#include "serial/serial_port.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <termios.h>
+
+// The real Qt serial device, on pseudo-terminals standing in for serial lines.
+class TestQtSerialDevice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void openAndSettings_data();
+    void openAndSettings();
+    void rejectedSettingsLeaveTheLineAlone();
+    void secondOpenerIsToldInUse();
+    void missingDeviceIsNotFound();
+    void outputReachesTheLine();
+
+private:
+    static std::unique_ptr<SerialPort> port(const QString &path, const QString &name = "COM1")
+    {
+        return std::make_unique<SerialPort>(name, std::make_unique<QtSerialDevice>(path));
+    }
+};
+
+void TestQtSerialDevice::openAndSettings_data()
+{
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<speed_t>("speed");
+    QTest::addColumn<tcflag_t>("size");
+    QTest::addColumn<tcflag_t>("parity");
+
+    // A pseudo-terminal keeps 8 data bits and no parity whatever it is told; those are checked
+    // on the fake device.
+    QTest::newRow("115200,n,8,1") << "115200,n,8,1" << speed_t(B115200) << tcflag_t(CS8)
+                                  << tcflag_t(0);
+    QTest::newRow("57600,n,8,1") << "57600,n,8,1" << speed_t(B57600) << tcflag_t(CS8)
+                                 << tcflag_t(0);
+    QTest::newRow("9600,n,8,1") << "9600,n,8,1" << speed_t(B9600) << tcflag_t(CS8) << tcflag_t(0);
+}
+
+void TestQtSerialDevice::openAndSettings()
+{
+    QFETCH(QString, settings);
+    QFETCH(speed_t, speed);
+    QFETCH(tcflag_t, size);
+    QFETCH(tcflag_t, parity);
+
+    PtyPair line;
+    const auto com = port(line.devicePath());
+    com->setPortOpen(true);
+    QVERIFY(com->portOpen());
+
+    termios attributes {};
+    QCOMPARE(tcgetattr(line.nearEnd(), &attributes), 0);
+    QCOMPARE(cfgetospeed(&attributes), speed_t(B9600));
+
+    com->setSettings(settings);
+    QCOMPARE(tcgetattr(line.nearEnd(), &attributes), 0);
+    QCOMPARE(cfgetospeed(&attributes), speed);
+    QCOMPARE(attributes.c_cflag & CSIZE, size);
+    QCOMPARE(attributes.c_cflag & PARENB, parity);
+}
+
+void TestQtSerialDevice::rejectedSettingsLeaveTheLineAlone()
+{
+    PtyPair line; // keeps 8 data bits without parity, as some adapters do
+    const auto com = port(line.devicePath());
+    com->setPortOpen(true);
+    com->setSettings("57600,n,8,1");
+    try {
+        com->setSettings("19200,e,7,1");
+        QFAIL("a setting the device refused was taken as applied");
+    } catch (const Failure &failure) {
+        QCOMPARE(failure.number(), Failure::SettingsRejected);
+        QVERIFY(failure.description().contains("19200,e,7,1"));
+    }
+    QCOMPARE(com->settings(), QStringLiteral("57600,n,8,1"));
+    termios attributes {};
+    QCOMPARE(tcgetattr(line.nearEnd(), &attributes), 0);
+    QCOMPARE(cfgetospeed(&attributes), speed_t(B57600));
+}
+
+void TestQtSerialDevice::secondOpenerIsToldInUse()
+{
+    PtyPair line;
+    const auto first = port(line.devicePath());
+    first->setPortOpen(true);
+    const auto second = port(line.devicePath(), "COM2");
+    try {
+        second->setPortOpen(true);
+        QFAIL("a port held by another opener was opened again");
+    } catch (const Failure &failure) {
+        QCOMPARE(failure.number(), Failure::PortInUse);
+        QVERIFY(failure.description().contains(QStringLiteral("COM2 (%1)").arg(line.devicePath())));
+    }
+    QVERIFY(!second->portOpen());
+    QVERIFY(first->portOpen());
+    first->setOutput("still here");
+    QCOMPARE(line.readFar(10), QByteArray("still here"));
+}
+
+void TestQtSerialDevice::missingDeviceIsNotFound()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("ttyMissing");
+    try {
+        port(path)->setPortOpen(true);
+        QFAIL("a missing device was opened");
+    } catch (const Failure &failure) {
+        QCOMPARE(failure.number(), Failure::DeviceNotFound);
+        QVERIFY(failure.description().contains(path));
+    }
+}
+
+void TestQtSerialDevice::outputReachesTheLine()
+{
+    PtyPair line;
+    const auto com = port(line.devicePath());
+    com->setPortOpen(true);
+    com->setOutput(QString(QChar(0)));
+    com->setOutput("12345\r\n");
+    QCOMPARE(line.readFar(8).toHex(' '), QByteArray("00 31 32 33 34 35 0d 0a"));
+}
+
+QTEST_MAIN(TestQtSerialDevice)
+#include "tst_qtserialdevice.moc"

@@ -15,8 +15,8 @@ struct SpeedRow
 
 // In the order of the panel's speed commands: 115200, 57600, 38400, 19200, 9600.
 inline constexpr SpeedRow speedTable[5] = {
-    { 0x00, "115200,n,8,1" }, { 0x01, "57600,n,8,1" }, { 0x02, "38400,n,8,1" },
-    { 0x03, "19200,n,8,1" },  { 0x04, "9600,n,8,1" },
+    {0x00, "115200,n,8,1"}, {0x01, "57600,n,8,1"}, {0x02, "38400,n,8,1"},
+    {0x03, "19200,n,8,1"},  {0x04, "9600,n,8,1"},
 };
 
 // Moves the attached module and then the host port to the row's speed. The window stays

@@ -9,8 +9,8 @@ namespace {
 
 // The speeds serial drivers commonly accept; anything else is refused before it reaches a device.
 constexpr std::array<qint32, 19> standardSpeeds
-    = { 110,   300,   600,   1200,   2400,   4800,   9600,   14400,  19200, 28800,
-        38400, 56000, 57600, 115200, 128000, 230400, 256000, 460800, 921600 };
+    = {110,   300,   600,   1200,   2400,   4800,   9600,   14400,  19200, 28800,
+       38400, 56000, 57600, 115200, 128000, 230400, 256000, 460800, 921600};
 
 std::optional<QSerialPort::Parity> parityFromLetter(const QString &letter)
 {
@@ -64,5 +64,5 @@ std::optional<LineSettings> LineSettings::parse(const QString &text)
         return std::nullopt;
 
     const auto dataBits = QSerialPort::DataBits(bits.unicode() - u'0');
-    return LineSettings { speed, *parity, dataBits, *stopBits };
+    return LineSettings {speed, *parity, dataBits, *stopBits};
 }

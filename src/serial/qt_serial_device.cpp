@@ -7,6 +7,7 @@
 #include <utility>
 
 QtSerialDevice::QtSerialDevice(const QString &location)
+    : m_location(location)
 {
     m_port.setPortName(location);
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
@@ -17,7 +18,7 @@ QtSerialDevice::~QtSerialDevice() = default;
 
 QString QtSerialDevice::location() const
 {
-    return m_port.portName();
+    return m_location;
 }
 
 bool QtSerialDevice::open(const LineSettings &settings)
@@ -43,9 +44,14 @@ bool QtSerialDevice::apply(const LineSettings &settings)
 {
     if (!begin())
         return false;
-    const bool applied = m_port.setBaudRate(settings.baudRate) && m_port.setParity(settings.parity)
-        && m_port.setDataBits(settings.dataBits) && m_port.setStopBits(settings.stopBits)
-        && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    // Every setter runs even after one has failed: QSerialPort keeps the refused value in its
+    // working copy of the terminal attributes, and only a later successful call writes a
+    // consistent whole back to the device.
+    bool applied = m_port.setBaudRate(settings.baudRate);
+    applied &= m_port.setParity(settings.parity);
+    applied &= m_port.setDataBits(settings.dataBits);
+    applied &= m_port.setStopBits(settings.stopBits);
+    applied &= m_port.setFlowControl(QSerialPort::NoFlowControl);
     return applied || fail();
 }
 
@@ -122,7 +128,7 @@ void QtSerialDevice::onErrorOccurred(QSerialPort::SerialPortError error)
     case QSerialPort::PermissionError: {
         // Qt reports a port locked by another program like a refused permission. When the file
         // itself would let us in, somebody else holds it.
-        const QFileInfo file(m_port.portName());
+        const QFileInfo file(m_location);
         m_error = file.isReadable() && file.isWritable() ? Error::InUse : Error::PermissionDenied;
         break;
     }

@@ -28,6 +28,7 @@ private:
     bool fail();
     void onErrorOccurred(QSerialPort::SerialPortError error);
 
+    const QString m_location;
     QSerialPort m_port;
     QByteArray m_received;
     Error m_error = Error::None;

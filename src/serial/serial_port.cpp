@@ -25,7 +25,7 @@ void SerialPort::setPortOpen(bool open)
         return;
     }
     if (!m_device->open(m_line))
-        raiseDeviceFailure(tr("open"));
+        throw deviceFailure(tr("open"));
     // A character split across two reads must not outlive the session it started in.
     m_decoder.resetState();
     m_open = true;
@@ -35,7 +35,7 @@ void SerialPort::setRTSEnable(bool active)
 {
     requireOpen(tr("set RTS"));
     if (!m_device->setRequestToSend(active))
-        raiseDeviceFailure(tr("set RTS"));
+        throw deviceFailure(tr("set RTS"));
 }
 
 void SerialPort::setSettings(const QString &settings)
@@ -48,9 +48,10 @@ void SerialPort::setSettings(const QString &settings)
                           .arg(m_portName, settings));
     }
     if (m_open && !m_device->apply(*line)) {
-        const QString action = tr("change the line settings to \"%1\"").arg(settings);
+        const Failure failure
+            = deviceFailure(tr("change the line settings to \"%1\"").arg(settings));
         m_device->apply(m_line); // the old settings stay in force
-        raiseDeviceFailure(action);
+        throw failure;
     }
     m_line = *line;
     m_settings = settings;
@@ -61,7 +62,7 @@ void SerialPort::setOutput(const QString &text)
     requireOpen(tr("send"));
     const QByteArray bytes = m_encoder.encode(text);
     if (!bytes.isEmpty() && !m_device->write(bytes))
-        raiseDeviceFailure(tr("send"));
+        throw deviceFailure(tr("send"));
 }
 
 QString SerialPort::input()
@@ -70,7 +71,7 @@ QString SerialPort::input()
     const QByteArray bytes = m_device->readAll();
     // Bytes that arrived before a failure are handed out first; the failure follows next time.
     if (bytes.isEmpty() && m_device->error() != SerialDevice::Error::None)
-        raiseDeviceFailure(tr("receive"));
+        throw deviceFailure(tr("receive"));
     return m_decoder.decode(bytes);
 }
 
@@ -83,38 +84,38 @@ void SerialPort::requireOpen(const QString &action) const
     }
 }
 
-void SerialPort::raiseDeviceFailure(const QString &action) const
+Failure SerialPort::deviceFailure(const QString &action) const
 {
     const QString system = m_device->errorString();
     const QString detail = system.isEmpty() ? QString() : tr(" (%1)").arg(system);
     switch (m_device->error()) {
     case SerialDevice::Error::NotFound:
-        throw Failure(Failure::DeviceNotFound,
-                      tr("%1 could not %2: the device does not exist. Check that the adapter is "
-                         "plugged in.")
-                          .arg(where(), action));
+        return Failure(Failure::DeviceNotFound,
+                       tr("%1 could not %2: the device does not exist. Check that the adapter is "
+                          "plugged in.")
+                           .arg(where(), action));
     case SerialDevice::Error::PermissionDenied:
-        throw Failure(Failure::PermissionDenied,
-                      tr("%1 could not %2: permission denied. On Linux, add your user to the "
-                         "dialout group (sudo usermod -aG dialout $USER) and log in again.")
-                          .arg(where(), action));
+        return Failure(Failure::PermissionDenied,
+                       tr("%1 could not %2: permission denied. On Linux, add your user to the "
+                          "dialout group (sudo usermod -aG dialout $USER) and log in again.")
+                           .arg(where(), action));
     case SerialDevice::Error::InUse:
-        throw Failure(Failure::PortInUse,
-                      tr("%1 could not %2: the port is in use by another program. Close that "
-                         "program and try again.")
-                          .arg(where(), action));
+        return Failure(Failure::PortInUse,
+                       tr("%1 could not %2: the port is in use by another program. Close that "
+                          "program and try again.")
+                           .arg(where(), action));
     case SerialDevice::Error::Unsupported:
-        throw Failure(
+        return Failure(
             Failure::SettingsRejected,
             tr("%1 could not %2: the device does not support it%3.").arg(where(), action, detail));
     case SerialDevice::Error::None:
     case SerialDevice::Error::Io:
         break;
     }
-    throw Failure(Failure::DeviceFailed,
-                  tr("%1 could not %2: the device stopped working%3. It may have been unplugged; "
-                     "click CLOSE, check the device and click OPEN.")
-                      .arg(where(), action, detail));
+    return Failure(Failure::DeviceFailed,
+                   tr("%1 could not %2: the device stopped working%3. It may have been unplugged; "
+                      "click CLOSE, check the device and click OPEN.")
+                       .arg(where(), action, detail));
 }
 
 QString SerialPort::where() const

@@ -38,7 +38,7 @@ public:
 
 private:
     void requireOpen(const QString &action) const;
-    [[noreturn]] void raiseDeviceFailure(const QString &action) const;
+    Failure deviceFailure(const QString &action) const;
     QString where() const;
 
     const QString m_portName;
@@ -46,6 +46,6 @@ private:
     bool m_open = false;
     QString m_settings = QStringLiteral("9600,n,8,1");
     LineSettings m_line;
-    QStringEncoder m_encoder { QStringConverter::System };
-    QStringDecoder m_decoder { QStringConverter::System };
+    QStringEncoder m_encoder {QStringConverter::System};
+    QStringDecoder m_decoder {QStringConverter::System};
 };

@@ -18,8 +18,8 @@ namespace {
 
 QRect pixels(int left, int top, int width, int height)
 {
-    return { left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
-             height / twipsPerPixel };
+    return {left / twipsPerPixel, top / twipsPerPixel, width / twipsPerPixel,
+            height / twipsPerPixel};
 }
 
 QWidget *createControl(const ControlDesign &design, int index, QWidget *frame)
@@ -58,7 +58,7 @@ MainWindow::MainWindow(std::unique_ptr<SerialDevice> com1, std::unique_ptr<Seria
     // The designed labels are 13 pixels high and sized for a compact CJK face; the usual 12 pixel
     // Latin-first default would clip "COM1状态".
     QFont captions = font();
-    captions.setFamilies({ QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("SimSun") });
+    captions.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("SimSun")});
     captions.setPixelSize(11);
     setFont(captions);
 
