@@ -1,0 +1,150 @@
+// Prints what the speed change costs: how far each 100 ms wait overshoots, the sequence's wall
+// time, the processor time it burns, and how soon a click posted from outside during a wait is
+// served; the same for a busy-polling wait in the same run, for comparison.
+#include "fake_serial_device.h"
+#include "ports/delay.h"
+#include "serial/serial_port.h"
+#include "window/main_window.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Figures
+{
+    QList<double> overshootMs;
+    QList<double> wallMs;
+    QList<double> cpuMs;
+    QList<double> clickMs;
+};
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+double maximum(const QList<double> &values)
+{
+    return values.isEmpty() ? 0 : *std::max_element(values.begin(), values.end());
+}
+
+double cpuMsNow()
+{
+    return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC;
+}
+
+// The wait as first designed: read the clock and process events in a tight loop.
+void busyDelay(qint16 ms)
+{
+    const quint32 start = timeGetTime();
+    while (timeGetTime() - start < quint32(ms))
+        QCoreApplication::processEvents();
+}
+
+// The same four steps as the window's speed change, waiting by busy polling.
+void busySequence(SerialPort *port)
+{
+    port->setRTSEnable(false);
+    busyDelay(100);
+    port->setOutput(QString(QChar(0)));
+    busyDelay(100);
+    port->setRTSEnable(true);
+    busyDelay(100);
+    port->setSettings(QStringLiteral("115200,n,8,1"));
+}
+
+// Runs one sequence while another thread posts a click on target 50 ms in, as the window system
+// would deliver one.
+void measure(const std::function<void()> &sequence, const FakeSerialDevice &device,
+             QPushButton *target, Figures &figures)
+{
+    Clock::time_point posted;
+    Clock::time_point served;
+    const auto connection = QObject::connect(target, &QPushButton::clicked, target,
+                                             [&served] { served = Clock::now(); });
+    std::thread poster([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const QPointF centre(target->width() / 2.0, target->height() / 2.0);
+        posted = Clock::now();
+        for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QCoreApplication::postEvent(target,
+                                        new QMouseEvent(type, centre, centre, Qt::LeftButton,
+                                                        Qt::LeftButton, Qt::NoModifier));
+        }
+    });
+
+    const double cpuBefore = cpuMsNow();
+    QElapsedTimer wall;
+    wall.start();
+    sequence();
+    figures.wallMs.append(wall.nsecsElapsed() / 1e6);
+    figures.cpuMs.append(cpuMsNow() - cpuBefore);
+    poster.join();
+    QObject::disconnect(connection);
+    figures.clickMs.append(std::chrono::duration<double, std::milli>(served - posted).count());
+
+    const auto &events = device.events();
+    const qsizetype last = events.size() - 1; // rts off, write, rts on, settings
+    for (qsizetype i = last - 2; i <= last; ++i)
+        figures.overshootMs.append((events[i].atNs - events[i - 1].atNs) / 1e6 - 100);
+}
+
+void row(const char *what, double sleeping, double busy, bool ratio = false)
+{
+    std::printf("| %-30s | %12.2f | %12.2f |", what, sleeping, busy);
+    if (ratio && sleeping > 0)
+        std::printf(" %8.0fx |\n", busy / sleeping);
+    else
+        std::printf(" %9s |\n", "");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+
+    auto device = std::make_unique<FakeSerialDevice>();
+    const FakeSerialDevice &fake = *device;
+    MainWindow window(std::move(device), std::make_unique<FakeSerialDevice>());
+    window.show();
+    auto *open = window.findChild<QPushButton *>(QStringLiteral("Command8"));
+    auto *speed = window.findChild<QPushButton *>(QStringLiteral("Command10"));
+    auto *target = window.findChild<QPushButton *>(QStringLiteral("Command4")); // COM2's Read
+    auto *port = window.findChild<SerialPort *>(QStringLiteral("MSComm1"));
+    open->click();
+
+    Figures sleeping;
+    Figures busy;
+    for (int run = 0; run < runs; ++run) {
+        measure([speed] { speed->click(); }, fake, target, sleeping);
+        measure([port] { busySequence(port); }, fake, target, busy);
+    }
+
+    std::printf("Speed change, %d runs each, on the fake device\n\n", runs);
+    std::printf("| %-30s | %12s | %12s | %9s |\n", "figure (ms)", "sleeping", "busy polling",
+                "ratio");
+    std::printf("|%s|%s|%s|%s|\n", QByteArray(32, '-').constData(), QByteArray(14, '-').constData(),
+                QByteArray(14, '-').constData(), QByteArray(11, '-').constData());
+    row("wait overshoot, median", median(sleeping.overshootMs), median(busy.overshootMs));
+    row("wait overshoot, maximum", maximum(sleeping.overshootMs), maximum(busy.overshootMs));
+    row("sequence wall time, median", median(sleeping.wallMs), median(busy.wallMs));
+    row("CPU time per sequence, median", median(sleeping.cpuMs), median(busy.cpuMs), true);
+    row("posted click served, median", median(sleeping.clickMs), median(busy.clickMs));
+    row("posted click served, maximum", maximum(sleeping.clickMs), maximum(busy.clickMs));
+    return 0;
+}

@@ -1,0 +1,245 @@
+#include "fake_serial_device.h"
+#include "window/main_window.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+constexpr qint64 ms = 1000000; // in nanoseconds
+
+const QStringList panel1Speeds = {"Command10", "Command11", "Command12", "Command13", "Command14"};
+const QStringList panel2Speeds = {"Command19", "Command18", "Command17", "Command16", "Command15"};
+
+// The events of one speed change, from RTS inactive on.
+QList<FakeSerialDevice::Event> lastSequence(const FakeSerialDevice &device)
+{
+    const QList<FakeSerialDevice::Event> &events = device.events();
+    for (qsizetype i = events.size() - 1; i >= 0; --i) {
+        if (events[i].what == u"rts off")
+            return events.mid(i);
+    }
+    return {};
+}
+
+} // namespace
+
+// The speed change sequence through the window's buttons, on recording fake devices: order,
+// code bytes, settings, timing lower bounds, and clicks served inside its waits.
+class TestSpeedChange : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void sequence_data();
+    void sequence();
+    void codeByteLeavesAtOldSpeed_data();
+    void codeByteLeavesAtOldSpeed();
+    void samePanelIsHeldOffDuringTheWaits();
+    void otherPanelRunsInsideTheWait();
+    void openInsideTheWaitDoesNotEnableEarly();
+    void closeInsideTheWaitIsReported();
+    void closingTheWindowInsideTheWait();
+
+private:
+    QPushButton *button(const QString &name) { return m_window->findChild<QPushButton *>(name); }
+    QString status(const char *name) { return m_window->findChild<QLabel *>(name)->text(); }
+    void at(int msFromNow, const std::function<void()> &action)
+    {
+        QTimer::singleShot(msFromNow, this, action);
+    }
+
+    MainWindow *m_window = nullptr;
+    FakeSerialDevice *m_com1 = nullptr;
+    FakeSerialDevice *m_com2 = nullptr;
+};
+
+void TestSpeedChange::init()
+{
+    auto com1 = std::make_unique<FakeSerialDevice>();
+    auto com2 = std::make_unique<FakeSerialDevice>();
+    m_com1 = com1.get();
+    m_com2 = com2.get();
+    m_window = new MainWindow(std::move(com1), std::move(com2));
+    button("Command8")->click();
+    button("Command21")->click();
+}
+
+void TestSpeedChange::cleanup()
+{
+    delete m_window;
+}
+
+void TestSpeedChange::sequence_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("panel");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<qint32>("speed");
+
+    const char *codes[] = {"00", "01", "02", "03", "04"};
+    const qint32 speeds[] = {115200, 57600, 38400, 19200, 9600};
+    for (int row = 0; row < 5; ++row) {
+        QTest::addRow("%s on COM1", qPrintable(panel1Speeds[row]))
+            << panel1Speeds[row] << 1 << codes[row] << speeds[row];
+        QTest::addRow("%s on COM2", qPrintable(panel2Speeds[row]))
+            << panel2Speeds[row] << 2 << codes[row] << speeds[row];
+    }
+}
+
+void TestSpeedChange::sequence()
+{
+    QFETCH(QString, command);
+    QFETCH(int, panel);
+    QFETCH(QString, code);
+    QFETCH(qint32, speed);
+    FakeSerialDevice *own = panel == 1 ? m_com1 : m_com2;
+    FakeSerialDevice *other = panel == 1 ? m_com2 : m_com1;
+    const QStringList otherBefore = other->log();
+
+    button(command)->click();
+
+    // Choosing the current speed (9600) still runs the whole sequence.
+    const QStringList expected
+        = {"rts off", "write " + code, "rts on", QStringLiteral("settings %1").arg(speed)};
+    QCOMPARE(own->log().mid(1), expected);
+    QCOMPARE(other->log(), otherBefore);
+    QVERIFY(own->requestToSend());
+
+    const auto steps = lastSequence(*own);
+    QCOMPARE(steps.size(), 4);
+    QVERIFY(steps[1].atNs - steps[0].atNs >= 100 * ms); // code byte after RTS inactive
+    QVERIFY(steps[2].atNs - steps[1].atNs >= 100 * ms); // RTS active after the code byte
+    QVERIFY(steps[2].atNs - steps[0].atNs >= 200 * ms); // RTS inactive throughout
+    QVERIFY(steps[3].atNs - steps[2].atNs >= 100 * ms); // new settings after RTS active
+    QCOMPARE(steps[1].baudInForce, 9600);
+
+    const QString settings = QStringLiteral("已打开  %1,n,8,1").arg(speed);
+    QCOMPARE(status(panel == 1 ? "Label6" : "Label8"), settings);
+    QCOMPARE(status(panel == 1 ? "Label8" : "Label6"), QStringLiteral("已打开  9600,n,8,1"));
+    QVERIFY(button(command)->isEnabled());
+}
+
+void TestSpeedChange::codeByteLeavesAtOldSpeed_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<qint32>("oldSpeed");
+
+    QTest::newRow("9600 then 115200") << "Command14"
+                                      << "Command10"
+                                      << "write 00" << 9600;
+    QTest::newRow("115200 then 9600") << "Command10"
+                                      << "Command14"
+                                      << "write 04" << 115200;
+    QTest::newRow("57600 then 19200") << "Command11"
+                                      << "Command13"
+                                      << "write 03" << 57600;
+}
+
+void TestSpeedChange::codeByteLeavesAtOldSpeed()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, code);
+    QFETCH(qint32, oldSpeed);
+
+    button(first)->click();
+    button(second)->click();
+    const auto steps = lastSequence(*m_com1);
+    QCOMPARE(steps[1].what, code);
+    QCOMPARE(steps[1].baudInForce, oldSpeed);
+}
+
+void TestSpeedChange::samePanelIsHeldOffDuringTheWaits()
+{
+    bool heldOff = false;
+    at(50, [&] {
+        heldOff = !button("Command11")->isEnabled() && !button("Command2")->isEnabled()
+            && button("Command9")->isEnabled() && button("Command1")->isEnabled()
+            && button("Command19")->isEnabled() && button("Command3")->isEnabled();
+        button("Command11")->click();
+        button("Command2")->click();
+    });
+    button("Command10")->click();
+
+    QVERIFY(heldOff);
+    QCOMPARE(m_com1->log().mid(1),
+             QStringList({"rts off", "write 00", "rts on", "settings 115200"}));
+    QVERIFY(button("Command11")->isEnabled());
+    QVERIFY(button("Command2")->isEnabled());
+}
+
+void TestSpeedChange::otherPanelRunsInsideTheWait()
+{
+    at(50, [&] { button("Command15")->click(); }); // COM2 to 9600, nested in COM1's first wait
+    button("Command10")->click();
+
+    const auto outer = lastSequence(*m_com1);
+    const auto inner = lastSequence(*m_com2);
+    QCOMPARE(outer.size(), 4);
+    QCOMPARE(inner.size(), 4);
+    QVERIFY(inner[0].atNs > outer[0].atNs);
+    QVERIFY(inner[3].atNs < outer[1].atNs); // the nested one ran to its end first
+    QCOMPARE(status("Label6"), QStringLiteral("已打开  115200,n,8,1"));
+    QCOMPARE(status("Label8"), QStringLiteral("已打开  9600,n,8,1"));
+}
+
+void TestSpeedChange::openInsideTheWaitDoesNotEnableEarly()
+{
+    bool enabledEarly = true;
+    at(50, [&] {
+        button("Command8")->click();
+        enabledEarly = button("Command12")->isEnabled();
+    });
+    button("Command10")->click();
+    QVERIFY(!enabledEarly);
+    QVERIFY(button("Command12")->isEnabled());
+}
+
+void TestSpeedChange::closeInsideTheWaitIsReported()
+{
+    at(50, [&] { button("Command9")->click(); });
+    button("Command10")->click();
+
+    QCOMPARE(m_com1->log().mid(1), QStringList({"rts off", "close"}));
+    auto *box = m_window->findChild<QMessageBox *>();
+    QVERIFY(box);
+    QVERIFY2(box->text().contains("8018") && box->text().contains("COM1"), qPrintable(box->text()));
+    box->close();
+    QCOMPARE(status("Label6"), QStringLiteral("未打开"));
+    QVERIFY(!button("Command10")->isEnabled());
+    QVERIFY(button("Command2")->isEnabled());
+
+    button("Command8")->click(); // the program goes on
+    QCOMPARE(status("Label6"), QStringLiteral("已打开  9600,n,8,1"));
+    QVERIFY(button("Command10")->isEnabled());
+}
+
+void TestSpeedChange::closingTheWindowInsideTheWait()
+{
+    const auto journal1 = m_com1->journal();
+    const auto journal2 = m_com2->journal();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    at(0, [&] { button("Command10")->click(); });
+    at(150, [&] { m_window->close(); });
+    QCoreApplication::exec(); // ends when the last window closes
+
+    delete m_window;
+    m_window = nullptr;
+    QCOMPARE(journal1->last().what, QStringLiteral("close"));
+    QCOMPARE(journal2->last().what, QStringLiteral("close"));
+    for (const auto &event : *journal1)
+        QVERIFY(!event.what.startsWith("settings")); // the sequence was abandoned
+}
+
+QTEST_MAIN(TestSpeedChange)
+#include "tst_speedchange.moc"
