@@ -1,5 +1,10 @@
 #include "pty_pair.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <cerrno>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -23,34 +28,46 @@ PtyPair::~PtyPair()
         ::close(m_slave);
 }
 
+// Both directions keep the event loop turning: the program under test moves its bytes there.
 QByteArray PtyPair::readFar(qsizetype count, int timeoutMs)
 {
     QByteArray bytes;
     char chunk[65536];
-    while (bytes.size() < count) {
+    QElapsedTimer idle;
+    idle.start();
+    while (bytes.size() < count && idle.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents();
         pollfd fd {m_master, POLLIN, 0};
-        if (poll(&fd, 1, timeoutMs) <= 0)
-            break;
+        if (poll(&fd, 1, 10) <= 0)
+            continue;
         const ssize_t got = ::read(m_master, chunk, sizeof chunk);
         if (got <= 0)
             break;
         bytes.append(chunk, got);
+        idle.restart();
     }
     return bytes;
 }
 
-void PtyPair::writeFar(const QByteArray &bytes)
+bool PtyPair::writeFar(const QByteArray &bytes, int timeoutMs)
 {
     qsizetype done = 0;
-    while (done < bytes.size()) {
+    QElapsedTimer idle;
+    idle.start();
+    while (done < bytes.size() && idle.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents();
         pollfd fd {m_master, POLLOUT, 0};
-        if (poll(&fd, 1, 2000) <= 0)
-            return;
+        if (poll(&fd, 1, 10) <= 0)
+            continue;
         const ssize_t put = ::write(m_master, bytes.constData() + done, bytes.size() - done);
-        if (put < 0)
-            return;
-        done += put;
+        if (put < 0 && errno != EAGAIN)
+            return false;
+        if (put > 0) {
+            done += put;
+            idle.restart();
+        }
     }
+    return done == bytes.size();
 }
 
 void PtyPair::closeFar()

@@ -17,9 +17,10 @@ public:
     int farEnd() const { return m_master; }
     int nearEnd() const { return m_slave; }
 
-    // Reads from the far end until count bytes came or timeoutMs passed without any.
+    // Read or write at the far end until done or timeoutMs passed without progress, serving the
+    // event loop meanwhile.
     QByteArray readFar(qsizetype count, int timeoutMs = 2000);
-    void writeFar(const QByteArray &bytes);
+    bool writeFar(const QByteArray &bytes, int timeoutMs = 2000);
     void closeFar();
 
 private:

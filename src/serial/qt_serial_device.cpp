@@ -6,6 +6,25 @@
 
 #include <utility>
 
+namespace {
+
+// The system's words for an asynchronous failure are often stale; say what happened instead.
+QString ioFailureText(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ReadError:
+        return QStringLiteral("read error: the line hung up or the device went away");
+    case QSerialPort::WriteError:
+        return QStringLiteral("write error: the device took no more data");
+    case QSerialPort::ResourceError:
+        return QStringLiteral("the device was removed or became unavailable");
+    default:
+        return QStringLiteral("input/output error");
+    }
+}
+
+} // namespace
+
 QtSerialDevice::QtSerialDevice(const QString &location)
     : m_location(location)
 {
@@ -139,13 +158,21 @@ void QtSerialDevice::onErrorOccurred(QSerialPort::SerialPortError error)
         m_error = Error::Io;
         break;
     }
-    m_errorString = m_port.errorString();
+    m_errorString = m_error == Error::Io ? ioFailureText(error) : m_port.errorString();
     m_port.clearError();
-    // A device that has gone away keeps signalling; stop listening to it so that nothing spins.
-    // The failure stays until the port is closed.
-    // What arrived before it went keeps waiting for the next read.
-    if (error == QSerialPort::ResourceError && m_port.isOpen()) {
-        m_received += m_port.readAll();
-        m_port.close();
+
+    // A failing device keeps signalling, and QSerialPort would keep waking us for it: close it
+    // once control is back in the event loop, so that nothing spins. What arrived before the
+    // failure waits for the next read; the failure stays until the port is closed.
+    if (m_error == Error::Io && m_port.isOpen()) {
+        QMetaObject::invokeMethod(
+            &m_port,
+            [this] {
+                if (m_port.isOpen()) {
+                    m_received += m_port.readAll();
+                    m_port.close();
+                }
+            },
+            Qt::QueuedConnection);
     }
 }

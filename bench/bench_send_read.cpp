@@ -1,0 +1,91 @@
+// Prints what a large Send and Read cost through the real Qt serial device on a pseudo-terminal:
+// a Read that takes 1 MB and shows it, a 1 MB Send handed to the device, and the peak memory.
+#include "pty_pair.h"
+#include "serial/qt_serial_device.h"
+#include "window/main_window.h"
+#include "window/text_box.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+QString megabyteOfText()
+{
+    QString text;
+    while (text.size() < 1024 * 1024)
+        text += QStringLiteral("The quick brown fox jumps over the lazy dog 0123456789.\n");
+    return text;
+}
+
+double timedClick(QPushButton *button)
+{
+    QElapsedTimer timer;
+    timer.start();
+    button->click();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+
+    PtyPair line;
+    MainWindow window(std::make_unique<QtSerialDevice>(line.devicePath()),
+                      std::make_unique<QtSerialDevice>(QStringLiteral("/nonexistent")));
+    window.show();
+    window.findChild<QPushButton *>(QStringLiteral("Command8"))->click();
+    auto *send = window.findChild<QPushButton *>(QStringLiteral("Command2"));
+    auto *read = window.findChild<QPushButton *>(QStringLiteral("Command1"));
+    auto *sendBox = window.findChild<TextBox *>(QStringLiteral("Text1"));
+    auto *receiveBox = window.findChild<TextBox *>(QStringLiteral("Text3"));
+
+    const QString text = megabyteOfText();
+    const QByteArray bytes = text.toUtf8();
+    QList<double> readMs;
+    QList<double> sendMs;
+    for (int run = 0; run < runs; ++run) {
+        line.writeFar(bytes);
+        // Let the port take in the last of it before the Read is timed.
+        for (QDeadlineTimer settle(200); !settle.hasExpired();)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        readMs.append(timedClick(read));
+        if (receiveBox->toPlainText().size() != text.size())
+            std::printf("warning: Read showed %lld characters\n",
+                        qlonglong(receiveBox->toPlainText().size()));
+
+        sendBox->setText(text);
+        sendMs.append(timedClick(send));
+        line.readFar(bytes.size() + text.count(u'\n')); // drain the far end
+    }
+
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("Send and Read of 1 MB of text, %d runs, real device on a pseudo-terminal\n\n",
+                runs);
+    std::printf("| %-46s | %10s |\n", "figure", "value");
+    std::printf("|%s|%s|\n", QByteArray(48, '-').constData(), QByteArray(12, '-').constData());
+    std::printf("| %-46s | %7.1f ms |\n", "Read of 1 MB shown in the receive box, median",
+                median(readMs));
+    std::printf("| %-46s | %7.1f ms |\n", "Send of 1 MB handed to the device, median",
+                median(sendMs));
+    std::printf("| %-46s | %7.1f MB |\n", "peak resident memory of the process",
+                usage.ru_maxrss / 1024.0);
+    return 0;
+}

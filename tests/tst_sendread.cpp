@@ -1,0 +1,191 @@
+#include "fake_serial_device.h"
+#include "window/main_window.h"
+#include "window/text_box.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+// Send and Read through the window's buttons on recording fake devices.
+class TestSendRead : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void sendsTheWholeText_data();
+    void sendsTheWholeText();
+    void sendingTwiceSendsTwice();
+    void readReplacesTheReceiveBox_data();
+    void readReplacesTheReceiveBox();
+    void secondReadShowsOnlyWhatCameAfter();
+    void closedPortLeavesEverythingAlone();
+    void otherPanelIsUntouched();
+    void deviceFailureIsReported_data();
+    void deviceFailureIsReported();
+
+private:
+    void click(const char *name) { m_window->findChild<QPushButton *>(name)->click(); }
+    TextBox *box(const char *name) { return m_window->findChild<TextBox *>(name); }
+
+    MainWindow *m_window = nullptr;
+    FakeSerialDevice *m_com1 = nullptr;
+    FakeSerialDevice *m_com2 = nullptr;
+};
+
+void TestSendRead::init()
+{
+    auto com1 = std::make_unique<FakeSerialDevice>();
+    auto com2 = std::make_unique<FakeSerialDevice>();
+    m_com1 = com1.get();
+    m_com2 = com2.get();
+    m_window = new MainWindow(std::move(com1), std::move(com2));
+    click("Command8");
+}
+
+void TestSendRead::cleanup()
+{
+    delete m_window;
+}
+
+void TestSendRead::sendsTheWholeText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("line");
+
+    QTest::newRow("initial text") << "12345\r\n" << QByteArray("31 32 33 34 35 0d 0a");
+    QTest::newRow("bare LF goes out as CR LF") << "a\nb" << QByteArray("61 0d 0a 62");
+    QTest::newRow("speed codes are one byte each")
+        << QString::fromUtf16(u"\u0000\u0001\u0004", 3) << QByteArray("00 01 04");
+    QTest::newRow("text in the locale's encoding")
+        << QString::fromUtf8("中") << QByteArray("e4 b8 ad");
+    QTest::newRow("empty box sends nothing") << "" << QByteArray();
+}
+
+void TestSendRead::sendsTheWholeText()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, line);
+
+    box("Text1")->setText(text);
+    const QString before = box("Text1")->text();
+    click("Command2");
+    QCOMPARE(m_com1->written().toHex(' '), line);
+    QCOMPARE(m_com1->log().filter("write").size(), line.isEmpty() ? 0 : 1);
+    QCOMPARE(box("Text1")->text(), before); // the box keeps its text
+    QVERIFY(m_window->findChildren<QMessageBox *>().isEmpty());
+}
+
+void TestSendRead::sendingTwiceSendsTwice()
+{
+    click("Command2");
+    click("Command2");
+    QCOMPARE(m_com1->written(), QByteArray("12345\r\n12345\r\n"));
+    QCOMPARE(box("Text1")->text(), QStringLiteral("12345\r\n"));
+}
+
+void TestSendRead::readReplacesTheReceiveBox_data()
+{
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("CR LF is one line break") << QByteArray("ab\r\ncd") << "ab\ncd";
+    QTest::newRow("nothing received empties the box") << QByteArray() << "";
+    QTest::newRow("multi-byte character") << QByteArray("\xe4\xb8\xad") << QString::fromUtf8("中");
+    QTest::newRow("speed code bytes")
+        << QByteArray("\x01\x04", 2) << QString::fromUtf16(u"\u0001\u0004");
+}
+
+void TestSendRead::readReplacesTheReceiveBox()
+{
+    QFETCH(QByteArray, received);
+    QFETCH(QString, shown);
+
+    box("Text3")->setText("old text");
+    m_com1->receive(received);
+    click("Command1");
+    QCOMPARE(box("Text3")->toPlainText(), shown);
+}
+
+void TestSendRead::secondReadShowsOnlyWhatCameAfter()
+{
+    m_com1->receive("first");
+    click("Command1");
+    QCOMPARE(box("Text3")->text(), QStringLiteral("first"));
+    click("Command1");
+    QCOMPARE(box("Text3")->text(), QString());
+
+    // A character whose bytes arrive split between two Reads is shown whole by the second.
+    m_com1->receive("x\xe4\xb8");
+    click("Command1");
+    QCOMPARE(box("Text3")->text(), QStringLiteral("x"));
+    m_com1->receive("\xad");
+    click("Command1");
+    QCOMPARE(box("Text3")->text(), QString::fromUtf8("中"));
+}
+
+void TestSendRead::closedPortLeavesEverythingAlone()
+{
+    click("Command9");
+    const QStringList before = m_com1->log();
+    box("Text3")->setText("kept");
+    click("Command2");
+    click("Command1");
+    QCOMPARE(m_com1->log(), before);
+    QCOMPARE(box("Text1")->text(), QStringLiteral("12345\r\n"));
+    QCOMPARE(box("Text3")->text(), QStringLiteral("kept"));
+    QVERIFY(m_window->findChildren<QMessageBox *>().isEmpty());
+}
+
+void TestSendRead::otherPanelIsUntouched()
+{
+    click("Command21");
+    box("Text4")->setText("COM2's own");
+    m_com2->receive("for COM2");
+    const QStringList com2Before = m_com2->log();
+    const QString status1 = m_window->findChild<QLabel *>("Label6")->text();
+
+    m_com1->receive("for COM1");
+    click("Command2");
+    click("Command1");
+    QCOMPARE(m_com2->log(), com2Before);
+    QCOMPARE(box("Text4")->text(), QStringLiteral("COM2's own"));
+    QCOMPARE(m_window->findChild<QLabel *>("Label6")->text(), status1);
+    QVERIFY(m_window->findChild<QPushButton *>("Command10")->isEnabled());
+}
+
+void TestSendRead::deviceFailureIsReported_data()
+{
+    QTest::addColumn<QString>("button");
+
+    QTest::newRow("Send") << "Command2";
+    QTest::newRow("Read") << "Command1";
+}
+
+void TestSendRead::deviceFailureIsReported()
+{
+    QFETCH(QString, button);
+
+    box("Text3")->setText("kept");
+    m_com1->breakDown();
+    click(button.toLatin1());
+
+    auto *message = m_window->findChild<QMessageBox *>();
+    QVERIFY(message);
+    QVERIFY2(message->text().contains("8020") && message->text().contains("COM1"),
+             qPrintable(message->text()));
+    message->close();
+    QCOMPARE(box("Text1")->text(), QStringLiteral("12345\r\n"));
+    QCOMPARE(box("Text3")->text(), QStringLiteral("kept"));
+
+    click("Command9"); // CLOSE and OPEN bring the port back
+    click("Command8");
+    click("Command2");
+    QCOMPARE(m_com1->written(), QByteArray("12345\r\n"));
+}
+
+QTEST_MAIN(TestSendRead)
+#include "tst_sendread.moc"
