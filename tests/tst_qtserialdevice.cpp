@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/file.h>
 #include <termios.h>
 
 // The real Qt serial device, on pseudo-terminals standing in for serial lines.
@@ -17,6 +18,7 @@ private slots:
     void openAndSettings();
     void rejectedSettingsLeaveTheLineAlone();
     void secondOpenerIsToldInUse();
+    void lineLockedByAnotherProgramIsInUse();
     void missingDeviceIsNotFound();
     void outputReachesTheLine();
 
@@ -102,6 +104,20 @@ void TestQtSerialDevice::secondOpenerIsToldInUse()
     QVERIFY(first->portOpen());
     first->setOutput("still here");
     QCOMPARE(line.readFar(10), QByteArray("still here"));
+}
+
+void TestQtSerialDevice::lineLockedByAnotherProgramIsInUse()
+{
+    PtyPair line;
+    QCOMPARE(flock(line.nearEnd(), LOCK_EX | LOCK_NB), 0); // as picocom does
+    const auto com = port(line.devicePath());
+    try {
+        com->setPortOpen(true);
+        QFAIL("a line locked by another program was opened");
+    } catch (const Failure &failure) {
+        QCOMPARE(failure.number(), Failure::PortInUse);
+    }
+    QVERIFY(!com->portOpen());
 }
 
 void TestQtSerialDevice::missingDeviceIsNotFound()

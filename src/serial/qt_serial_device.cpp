@@ -1,5 +1,6 @@
 #include "serial/qt_serial_device.h"
 
+#include "serial/exclusive_lock.h"
 #include "serial/line_settings.h"
 
 #include <QFileInfo>
@@ -45,6 +46,12 @@ bool QtSerialDevice::open(const LineSettings &settings)
     clearError();
     if (!m_port.open(QIODevice::ReadWrite))
         return fail();
+    if (!lockExclusively(m_port.handle())) {
+        m_port.close();
+        m_error = Error::InUse;
+        m_errorString = QStringLiteral("held by another program");
+        return false;
+    }
     if (!apply(settings)) {
         m_port.close();
         return false;
