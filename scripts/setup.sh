@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev qt6-serialport-dev libgl-dev
     fonts-wqy-microhei # the Chinese captions
     socat              # null-modem pairs of pseudo-terminals for the tests
+    # the end-to-end tests: a real X server, a person's clicks and keys, another serial program
+    xvfb xdotool xclip python3 python3-xlib picocom tmux
 )
 
 missing=()

@@ -7,6 +7,7 @@
 #include "window/control_table.h"
 #include "window/text_box.h"
 
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -84,6 +85,14 @@ MainWindow::MainWindow(std::unique_ptr<SerialDevice> com1, std::unique_ptr<Seria
 
 MainWindow::~MainWindow() = default;
 
+// Closing the window ends the program at once, even from inside a speed change's wait: exit()
+// ends every running event loop, and a wait that finds the loops ended abandons its sequence.
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    QCoreApplication::exit(0);
+}
+
 void MainWindow::buildPanel(PortPanel &panel, int index, SerialPort *comm,
                             std::map<int, QWidget *> &tabOrder)
 {
@@ -156,6 +165,8 @@ void MainWindow::report(const Failure &failure)
                           tr("Error %1\n\n%2").arg(failure.number()).arg(failure.description()),
                           QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("failureBox"));
+    // The user can select and copy the text, to look the number up or to pass it on.
+    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

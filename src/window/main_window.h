@@ -22,6 +22,9 @@ public:
                QWidget *parent = nullptr);
     ~MainWindow() override;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void buildPanel(PortPanel &panel, int index, SerialPort *comm,
                     std::map<int, QWidget *> &tabOrder);

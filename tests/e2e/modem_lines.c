@@ -1,0 +1,181 @@
+/*
+ * Test-only preload library. Pseudo-terminals have no modem lines, so this answers the
+ * modem-line requests for them, keeping an RTS and DTR state per descriptor, and records with a
+ * monotonic timestamp every RTS change, line settings change, small write, open and close the
+ * program makes on a pseudo-terminal. The record goes to the file named by MODEM_LINES_LOG, one
+ * line per event: "<nanoseconds> <device> <event>".
+ */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#define MAX_FDS 1024
+
+static int modemState[MAX_FDS];
+static int tracked[MAX_FDS];
+
+static int isPtySlave(int fd)
+{
+    struct stat st;
+    if (fd < 0 || fd >= MAX_FDS || fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return 0;
+    return major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+}
+
+static void record(int fd, const char *event)
+{
+    static ssize_t (*realWrite)(int, const void *, size_t);
+    if (!realWrite)
+        realWrite = (ssize_t(*)(int, const void *, size_t))dlsym(RTLD_NEXT, "write");
+    const char *path = getenv("MODEM_LINES_LOG");
+    if (!path)
+        return;
+    char device[256] = "?";
+    char link[64];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t length = readlink(link, device, sizeof device - 1);
+    device[length > 0 ? length : 1] = '\0';
+
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    char line[512];
+    const int size = snprintf(line, sizeof line, "%lld %s %s\n",
+                              (long long)now.tv_sec * 1000000000LL + now.tv_nsec, device, event);
+    const int log = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (log >= 0) {
+        realWrite(log, line, (size_t)size);
+        close(log);
+    }
+}
+
+static long speedOf(speed_t code)
+{
+    static const struct { speed_t code; long baud; } speeds[] = {
+        {B300, 300},     {B600, 600},     {B1200, 1200},     {B2400, 2400},
+        {B4800, 4800},   {B9600, 9600},   {B19200, 19200},   {B38400, 38400},
+        {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
+    };
+    for (size_t i = 0; i < sizeof speeds / sizeof speeds[0]; ++i) {
+        if (speeds[i].code == code)
+            return speeds[i].baud;
+    }
+    return -1;
+}
+
+static int trackIfPty(int fd)
+{
+    if (!isPtySlave(fd))
+        return fd;
+    tracked[fd] = 1;
+    modemState[fd] = TIOCM_DTR | TIOCM_RTS; /* raised with the port, as a real driver does */
+    record(fd, "open");
+    return fd;
+}
+
+int open(const char *path, int flags, ...)
+{
+    static int (*realOpen)(const char *, int, ...);
+    if (!realOpen)
+        realOpen = (int (*)(const char *, int, ...))dlsym(RTLD_NEXT, "open");
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = (mode_t)va_arg(args, int);
+    va_end(args);
+    return trackIfPty(realOpen(path, flags, mode));
+}
+
+int open64(const char *path, int flags, ...)
+{
+    static int (*realOpen)(const char *, int, ...);
+    if (!realOpen)
+        realOpen = (int (*)(const char *, int, ...))dlsym(RTLD_NEXT, "open64");
+    va_list args;
+    va_start(args, flags);
+    const mode_t mode = (mode_t)va_arg(args, int);
+    va_end(args);
+    return trackIfPty(realOpen(path, flags, mode));
+}
+
+int close(int fd)
+{
+    static int (*realClose)(int);
+    if (!realClose)
+        realClose = (int (*)(int))dlsym(RTLD_NEXT, "close");
+    if (fd >= 0 && fd < MAX_FDS && tracked[fd]) {
+        record(fd, "close");
+        tracked[fd] = 0;
+    }
+    return realClose(fd);
+}
+
+int ioctl(int fd, unsigned long request, ...)
+{
+    static int (*realIoctl)(int, unsigned long, ...);
+    if (!realIoctl)
+        realIoctl = (int (*)(int, unsigned long, ...))dlsym(RTLD_NEXT, "ioctl");
+    va_list args;
+    va_start(args, request);
+    void *argument = va_arg(args, void *);
+    va_end(args);
+
+    const int modemRequest = request == TIOCMGET || request == TIOCMSET || request == TIOCMBIS
+        || request == TIOCMBIC;
+    if (!modemRequest || fd < 0 || fd >= MAX_FDS || !tracked[fd])
+        return realIoctl(fd, request, argument);
+
+    int *bits = (int *)argument;
+    const int before = modemState[fd];
+    if (request == TIOCMGET)
+        *bits = modemState[fd];
+    else if (request == TIOCMSET)
+        modemState[fd] = *bits;
+    else if (request == TIOCMBIS)
+        modemState[fd] |= *bits;
+    else
+        modemState[fd] &= ~*bits;
+    if ((before ^ modemState[fd]) & TIOCM_RTS)
+        record(fd, modemState[fd] & TIOCM_RTS ? "rts 1" : "rts 0");
+    return 0;
+}
+
+int tcsetattr(int fd, int when, const struct termios *attributes)
+{
+    static int (*realTcsetattr)(int, int, const struct termios *);
+    if (!realTcsetattr)
+        realTcsetattr = (int (*)(int, int, const struct termios *))dlsym(RTLD_NEXT, "tcsetattr");
+    const int result = realTcsetattr(fd, when, attributes);
+    if (result == 0 && fd >= 0 && fd < MAX_FDS && tracked[fd]) {
+        char event[64];
+        snprintf(event, sizeof event, "settings %ld", speedOf(cfgetospeed(attributes)));
+        record(fd, event);
+    }
+    return result;
+}
+
+ssize_t write(int fd, const void *data, size_t size)
+{
+    static ssize_t (*realWrite)(int, const void *, size_t);
+    if (!realWrite)
+        realWrite = (ssize_t(*)(int, const void *, size_t))dlsym(RTLD_NEXT, "write");
+    const ssize_t written = realWrite(fd, data, size);
+    if (written > 0 && fd >= 0 && fd < MAX_FDS && tracked[fd]) {
+        char event[80] = "write";
+        const unsigned char *bytes = data;
+        for (ssize_t i = 0; i < written && i < 16; ++i)
+            snprintf(event + strlen(event), sizeof event - strlen(event), " %02x", bytes[i]);
+        if (written > 16)
+            snprintf(event + strlen(event), sizeof event - strlen(event), " (%zd bytes)", written);
+        record(fd, event);
+    }
+    return written;
+}

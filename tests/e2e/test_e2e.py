@@ -1,0 +1,305 @@
+"""End to end: the real program under Xvfb, driven by xdotool, on socat null-modem lines."""
+import os
+import random
+import shutil
+import subprocess
+import sys
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+from desktop import Desktop, centre, designed_rects  # noqa: E402
+from line import Line  # noqa: E402
+from program import Program, build  # noqa: E402
+
+SOURCE = os.environ["E2E_SOURCE_DIR"]
+WORK = os.environ["E2E_WORK_DIR"]
+PRELOAD = os.environ["E2E_PRELOAD"]
+LINES = os.path.join(WORK, "lines")
+SHOTS = os.path.join(WORK, "screenshots")
+SPEEDS = {115200: ("Command10", "Command19", "00"), 57600: ("Command11", "Command18", "01"),
+          38400: ("Command12", "Command17", "02"), 19200: ("Command13", "Command16", "03"),
+          9600: ("Command14", "Command15", "04")}
+
+desktop = None
+executable = None
+
+
+def setUpModule():
+    global desktop, executable
+    os.makedirs(LINES, exist_ok=True)
+    os.makedirs(SHOTS, exist_ok=True)
+    extra = os.environ.get("E2E_CMAKE_ARGS", "").split(";")
+    executable = build(SOURCE, os.path.join(WORK, "program"), LINES, [a for a in extra if a])
+    desktop = Desktop()
+
+
+def tearDownModule():
+    desktop.close()
+
+
+class EndToEnd(unittest.TestCase):
+    rects = designed_rects(SOURCE)
+
+    def setUp(self):
+        self.lines = [Line(LINES, "com1"), Line(LINES, "com2")]
+        self.program = Program(executable, desktop, PRELOAD, os.path.join(WORK, "record.log"))
+        self.window = desktop.wait_for_windows(1)[0]
+        self.origin = desktop.origin(self.window)
+        self.helpers = []
+
+    def tearDown(self):
+        for helper in self.helpers:
+            subprocess.run(helper, capture_output=True)
+        if self.program.running():
+            desktop.close_window(self.window)
+            self.assertEqual(self.program.wait(10), 0)
+        for line in self.lines:
+            line.hang_up()
+        self.assertEqual(self.program.sanitizer_report(), [])
+
+    # What a person does.
+    def click(self, name):
+        x, y = centre(self.rects[name])
+        desktop.click_at(self.origin[0] + x, self.origin[1] + y)
+
+    def replace_text(self, box, text):
+        self.click(box)
+        desktop.keys("ctrl+a")
+        desktop.type(text)
+
+    def copy_text(self, box):
+        self.click(box)
+        desktop.keys("ctrl+a", "ctrl+c")
+        return desktop.clipboard()
+
+    def look(self, name):
+        x, y, width, height = self.rects[name]
+        return desktop.grab(self.origin[0] + x, self.origin[1] + y, width, height)
+
+    def screenshot(self, file_name):
+        desktop.save_png(os.path.join(SHOTS, file_name), *self.origin, 296, 460)
+
+    def message(self):
+        """Waits for a failure message box, copies its text and dismisses it."""
+        box = desktop.wait_for_windows(2)[1]
+        x, y = desktop.origin(box)
+        width, height = desktop.size(box)
+        desktop.click_at(x + width // 3, y + height * 2 // 5)  # into the selectable text
+        desktop.keys("ctrl+a", "ctrl+c")
+        text = desktop.clipboard()
+        desktop.xdotool("windowfocus", "--sync", box)
+        desktop.keys("Escape")
+        deadline = time.monotonic() + 5
+        while len(desktop.windows()) > 1 and time.monotonic() < deadline:
+            time.sleep(0.05)
+        return text
+
+    # What the line saw.
+    def device(self, port):
+        return self.lines[port - 1].device()
+
+    def sequence(self, port, speed, after):
+        """Checks one speed change in the record and returns its four events."""
+        device = self.device(port)
+        settled = self.program.wait_for_event(device, f"settings {speed}", after)
+        events = [e for e in self.program.events(device) if after < e.at <= settled.at]
+        steps = [e for e in events if e.what.startswith(("rts", "write", "settings"))]
+        self.assertEqual([e.what for e in steps],
+                         ["rts 0", f"write {SPEEDS[speed][2]}", "rts 1", f"settings {speed}"])
+        rts_off, code, rts_on, settings = steps
+        self.assertGreaterEqual(code.at - rts_off.at, 0.100)
+        self.assertGreaterEqual(rts_on.at - code.at, 0.100)
+        self.assertGreaterEqual(settings.at - rts_on.at, 0.100)
+        return steps
+
+    def speed_in_force(self, port, at):
+        settings = [e for e in self.program.events(self.device(port))
+                    if e.what.startswith("settings") and e.at < at]
+        return int(settings[-1].what.split()[1])
+
+    def open_port(self, port):
+        start = time.monotonic()
+        self.click("Command8" if port == 1 else "Command21")
+        self.program.wait_for_event(self.device(port), "open", start)
+
+    # The typical use, on both panels.
+    def test_typical_use(self):
+        closed = self.look("Label6")
+        self.open_port(1)
+        self.program.wait_for_event(self.device(1), "settings 9600")
+        opened = self.look("Label6")
+        self.assertNotEqual(opened, closed)
+
+        start = time.monotonic()
+        self.click("Command10")
+        steps = self.sequence(1, 115200, start)
+        self.assertEqual(self.speed_in_force(1, steps[1].at), 9600)
+        self.assertEqual(self.lines[0].read(1), b"\x00")
+        self.screenshot("e2e-115200.png")
+        self.assertNotEqual(self.look("Label6"), opened)
+
+        self.click("Command2")
+        self.assertEqual(self.lines[0].read(7), b"12345\r\n")
+
+        self.lines[0].write(b"hello from the module\r\n")
+        time.sleep(0.2)
+        self.click("Command1")
+        self.assertEqual(self.copy_text("Text3"), "hello from the module\n")
+        self.screenshot("e2e-read.png")
+
+        # The lower panel at the same time, with typed text.
+        self.open_port(2)
+        self.replace_text("Text2", "typed on COM2")
+        desktop.keys("Return")
+        self.click("Command3")
+        self.assertEqual(self.lines[1].read(15), b"typed on COM2\r\n")
+        self.screenshot("e2e-both.png")
+
+    def test_every_speed(self):
+        self.open_port(2)
+        previous = 9600
+        for speed in (57600, 38400, 19200, 115200, 9600):
+            start = time.monotonic()
+            self.click(SPEEDS[speed][1])
+            steps = self.sequence(2, speed, start)
+            self.assertEqual(self.speed_in_force(2, steps[1].at), previous)
+            previous = speed
+        self.assertEqual(self.lines[1].read(5), bytes.fromhex("0102030004"))
+
+    def test_close_and_open_keep_the_last_speed(self):
+        self.open_port(1)
+        start = time.monotonic()
+        self.click("Command11")
+        self.sequence(1, 57600, start)
+        at57600 = self.look("Label6")
+        self.click("Command9")
+        self.program.wait_for_event(self.device(1), "close", start)
+        reopened = time.monotonic()
+        self.open_port(1)
+        self.program.wait_for_event(self.device(1), "settings 57600", reopened)
+        self.assertEqual(self.speed_in_force(1, time.monotonic() + 1), 57600)
+        self.assertEqual(self.look("Label6"), at57600)
+
+    def test_talks_with_another_serial_program(self):
+        session = f"korvane-e2e-{os.getpid()}"
+        self.helpers.append(["tmux", "kill-session", "-t", session])
+        subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "80", "-y", "10",
+                        "picocom", "-b", "9600", "--quiet", self.lines[1].far_path], check=True)
+        self.open_port(2)
+        time.sleep(0.5)
+        subprocess.run(["tmux", "send-keys", "-t", session, "-l", "hi there"], check=True)
+        time.sleep(0.3)
+        self.click("Command4")
+        self.assertEqual(self.copy_text("Text4"), "hi there")
+
+        self.click("Command3")
+        deadline = time.monotonic() + 5
+        screen = ""
+        while "12345" not in screen and time.monotonic() < deadline:
+            time.sleep(0.1)
+            screen = subprocess.run(["tmux", "capture-pane", "-p", "-t", session],
+                                    capture_output=True, text=True).stdout
+        self.assertIn("12345", screen)
+
+    # Faults.
+    def test_far_end_disappears(self):
+        self.open_port(1)
+        self.lines[0].hang_up()
+        before = self.program.cpu_seconds()
+        time.sleep(2)
+        self.assertLess(self.program.cpu_seconds() - before, 0.2)  # no spinning
+
+        for button in ("Command2", "Command1"):
+            self.click(button)
+            text = self.message()
+            self.assertIn("8020", text)
+            self.assertIn("COM1", text)
+        self.click("Command9")
+        self.click("Command8")  # the device has gone with the line
+        self.assertIn("8002", self.message())
+
+        self.lines[0].connect()
+        self.open_port(1)
+        self.click("Command2")
+        self.assertEqual(self.lines[0].read(7), b"12345\r\n")
+        self.assertTrue(self.program.running())
+
+    def test_port_held_by_another_program(self):
+        session = f"korvane-e2e-{os.getpid()}"
+        self.helpers.append(["tmux", "kill-session", "-t", session])
+        subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "80", "-y", "10",
+                        "picocom", "-b", "9600", "--quiet", self.lines[0].near], check=True)
+        time.sleep(0.5)  # picocom opens and locks the line
+
+        self.click("Command8")
+        text = self.message()
+        self.assertIn("8005", text)
+        self.assertIn("COM1", text)
+        self.assertIn("in use", text)
+
+        subprocess.run(["tmux", "send-keys", "-t", session, "-l", "still mine"], check=True)
+        self.assertEqual(self.lines[0].read(10), b"still mine")
+
+    def test_click_storm(self):
+        stop = threading.Event()
+
+        def chatter(line):
+            while not stop.is_set():
+                try:
+                    line.write(os.urandom(64))
+                    line.read(quiet=0.01, timeout=0.02)
+                except OSError:
+                    return
+
+        talkers = [threading.Thread(target=chatter, args=(line,)) for line in self.lines]
+        for talker in talkers:
+            talker.start()
+        try:
+            names = [name for name in self.rects if name.startswith("Command")]
+            chooser = random.Random(1234)
+            for click in range(300):
+                self.click(chooser.choice(names))
+                time.sleep(chooser.uniform(0, 0.03))
+                if click % 20 == 19:
+                    while len(desktop.windows()) > 1:  # a failure report blocks the window
+                        self.message()
+        finally:
+            stop.set()
+            for talker in talkers:
+                talker.join()
+        time.sleep(1)  # speed changes still running end
+        while len(desktop.windows()) > 1:
+            self.message()
+        self.assertTrue(self.program.running())
+
+        # Each panel agrees with its port: open ports take a speed change, closed ones do not.
+        for port, (speed, status) in ((1, ("Command14", "Label6")), (2, ("Command15", "Label8"))):
+            events = self.program.events(self.device(port))
+            opened = [e.what for e in events if e.what in ("open", "close")]
+            is_open = bool(opened) and opened[-1] == "open"
+            start = time.monotonic()
+            self.click(speed)
+            if is_open:
+                self.sequence(port, 9600, start)
+            else:
+                time.sleep(0.5)
+                self.assertFalse([e for e in self.program.events(self.device(port))
+                                  if e.at > start and e.what.startswith("rts")])
+        self.screenshot("e2e-after-storm.png")
+
+    def test_close_window_during_speed_change(self):
+        self.open_port(1)
+        start = time.monotonic()
+        self.click("Command10")
+        self.program.wait_for_event(self.device(1), "rts 0", start)
+        desktop.close_window(self.window)
+        self.assertEqual(self.program.wait(3), 0)
+        events = self.program.events(self.device(1))
+        self.assertEqual(events[-1].what, "close")
+        self.assertFalse([e for e in events if e.what == "settings 115200"])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
