@@ -81,7 +81,7 @@ void TestDelay::givesUpWhenTheApplicationQuits()
         completed = Delay(30000);
         waited = timer.elapsed();
     });
-    QTimer::singleShot(50, qApp, &QCoreApplication::quit);
+    QTimer::singleShot(50, QCoreApplication::instance(), &QCoreApplication::quit);
     QCoreApplication::exec();
     QVERIFY(!completed);
     QVERIFY(waited < 30000);

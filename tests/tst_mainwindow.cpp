@@ -78,7 +78,7 @@ void TestMainWindow::controls_data()
         {{"Text3", "Text4"}, "TextBox", {"", ""}, {88, 124, 185, 57}, true},
         {{"Command1", "Command4"}, "QPushButton", {"Read", "Read"}, {208, 100, 65, 21}, true},
         {{"Label5", "Label7"}, "QLabel", {"COM1状态", "COM2状态"}, {16, 196, 53, 13}, true},
-        {{"Label6", "Label8"}, "QLabel", {"未打开", "未打开"}, {88, 196, 181, 13}, true},
+        {{"Label6", "Label8"}, "StatusLine", {"未打开", "未打开"}, {88, 196, 181, 13}, true},
     };
     // clang-format on
     for (int panel = 0; panel < 2; ++panel) {

@@ -1,8 +1,8 @@
 #include "ports/port_panel.h"
 
 #include "serial/serial_port.h"
+#include "window/status_line.h"
 
-#include <QLabel>
 #include <QPushButton>
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <array>
 
-class QLabel;
 class QPushButton;
 class SerialPort;
+class StatusLine;
 class TextBox;
 
 // Everything an operation needs of one port panel. The window builds two, once, and they live
@@ -17,7 +17,7 @@ struct PortPanel
     QPushButton *sendCommand = nullptr;
     TextBox *sendBox = nullptr;
     TextBox *receiveBox = nullptr;
-    QLabel *statusLine = nullptr;
+    StatusLine *statusLine = nullptr;
     // Set while a speed change runs on this panel; its framing must not be interleaved.
     bool changingSpeed = false;
 };

@@ -6,7 +6,7 @@
 // same places. Positions are twips relative to the panel's group box.
 struct ControlDesign
 {
-    enum Kind { Button, Label, TextBox };
+    enum Kind { Button, Label, TextBox, Status };
     enum Role {
         OpenCommand,
         CloseCommand,
@@ -32,6 +32,8 @@ struct ControlDesign
     int left, top, width, height;
     int tabIndexes[2];
     bool enabled;
+    // What a screen reader says after the port's name: "COM1 OPEN", "COM1 send buffer".
+    const char *accessibleRole;
 };
 
 inline constexpr int twipsPerPixel = 15;

@@ -5,6 +5,7 @@
 #include "serial/serial_device.h"
 #include "serial/serial_port.h"
 #include "window/control_table.h"
+#include "window/status_line.h"
 #include "window/text_box.h"
 
 #include <QCoreApplication>
@@ -23,7 +24,7 @@ QRect pixels(int left, int top, int width, int height)
             height / twipsPerPixel};
 }
 
-QWidget *createControl(const ControlDesign &design, int index, QWidget *frame)
+QWidget *createControl(const ControlDesign &design, int index, QGroupBox *frame)
 {
     const QString text = QString::fromUtf8(design.texts[index]);
     QWidget *control = nullptr;
@@ -40,7 +41,11 @@ QWidget *createControl(const ControlDesign &design, int index, QWidget *frame)
         control = box;
         break;
     }
+    case ControlDesign::Status:
+        control = new StatusLine(frame);
+        break;
     }
+    control->setAccessibleName(frame->title() + u' ' + QLatin1String(design.accessibleRole));
     control->setObjectName(QString::fromLatin1(design.names[index]));
     control->setGeometry(pixels(design.left, design.top, design.width, design.height));
     control->setEnabled(design.enabled);
@@ -117,11 +122,15 @@ void MainWindow::buildPanel(PortPanel &panel, int index, SerialPort *comm,
     panel.sendCommand = button(ControlDesign::SendCommand);
     panel.sendBox = qobject_cast<TextBox *>(controls[ControlDesign::SendBox]);
     panel.receiveBox = qobject_cast<TextBox *>(controls[ControlDesign::ReceiveBox]);
-    panel.statusLine = qobject_cast<QLabel *>(controls[ControlDesign::StatusLine]);
+    panel.statusLine = qobject_cast<StatusLine *>(controls[ControlDesign::StatusLine]);
 
-    QPalette blue = panel.statusLine->palette();
-    blue.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
-    panel.statusLine->setPalette(blue);
+    // Each caption names the control below or beside it, for screen readers.
+    const auto caption = [&controls](int role) {
+        return qobject_cast<QLabel *>(controls[role]);
+    };
+    caption(ControlDesign::SendCaption)->setBuddy(panel.sendBox);
+    caption(ControlDesign::ReceiveCaption)->setBuddy(panel.receiveBox);
+    caption(ControlDesign::StatusCaption)->setBuddy(panel.statusLine);
 
     bindPanel(panel, button(ControlDesign::OpenCommand), button(ControlDesign::CloseCommand),
               button(ControlDesign::ReadCommand));

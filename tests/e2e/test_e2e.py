@@ -30,7 +30,7 @@ def setUpModule():
     global desktop, executable
     os.makedirs(LINES, exist_ok=True)
     os.makedirs(SHOTS, exist_ok=True)
-    extra = os.environ.get("E2E_CMAKE_ARGS", "").split(";")
+    extra = os.environ.get("E2E_CMAKE_ARGS", "").split("|")
     executable = build(SOURCE, os.path.join(WORK, "program"), LINES, [a for a in extra if a])
     desktop = Desktop()
 

@@ -1,0 +1,123 @@
+#include "fake_serial_device.h"
+#include "window/main_window.h"
+
+#include <QAccessible>
+#include <QPushButton>
+#include <QtTest>
+
+// What a screen reader sees: names and roles of every control, the status lines' changing text, and
+// the keyboard path through both panels.
+class TestAccessibility : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void namesAndRoles_data();
+    void namesAndRoles();
+    void statusChangesAreAnnounced();
+    void keyboardPath();
+
+private:
+    MainWindow *m_window = nullptr;
+    FakeSerialDevice *m_com1 = nullptr;
+};
+
+void TestAccessibility::init()
+{
+    auto com1 = std::make_unique<FakeSerialDevice>();
+    m_com1 = com1.get();
+    m_window = new MainWindow(std::move(com1), std::make_unique<FakeSerialDevice>());
+}
+
+void TestAccessibility::cleanup()
+{
+    delete m_window;
+}
+
+void TestAccessibility::namesAndRoles_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QAccessible::Role>("role");
+
+    struct Row
+    {
+        const char *controls[2];
+        const char *role;
+        QAccessible::Role kind;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {{"Command8", "Command21"}, "OPEN", QAccessible::Button},
+        {{"Command9", "Command20"}, "CLOSE", QAccessible::Button},
+        {{"Command10", "Command19"}, "115200", QAccessible::Button},
+        {{"Command14", "Command15"}, "9600", QAccessible::Button},
+        {{"Command2", "Command3"}, "Send", QAccessible::Button},
+        {{"Command1", "Command4"}, "Read", QAccessible::Button},
+        {{"Text1", "Text2"}, "send buffer", QAccessible::EditableText},
+        {{"Text3", "Text4"}, "receive buffer", QAccessible::EditableText},
+        {{"Label1", "Label3"}, "send buffer caption", QAccessible::StaticText},
+        {{"Label6", "Label8"}, "status", QAccessible::StaticText},
+    };
+    // clang-format on
+    for (int panel = 0; panel < 2; ++panel) {
+        const QString port = panel == 0 ? "COM1" : "COM2";
+        for (const Row &row : rows) {
+            QTest::newRow(row.controls[panel])
+                << row.controls[panel] << port + ' ' + row.role << row.kind;
+        }
+    }
+}
+
+void TestAccessibility::namesAndRoles()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, name);
+    QFETCH(QAccessible::Role, role);
+
+    QAccessibleInterface *accessible
+        = QAccessible::queryAccessibleInterface(m_window->findChild<QWidget *>(control));
+    QVERIFY(accessible);
+    QCOMPARE(accessible->text(QAccessible::Name), name);
+    QCOMPARE(accessible->role(), role);
+}
+
+void TestAccessibility::statusChangesAreAnnounced()
+{
+    QAccessibleInterface *accessible
+        = QAccessible::queryAccessibleInterface(m_window->findChild<QWidget *>("Label6"));
+    QCOMPARE(accessible->text(QAccessible::Description), QStringLiteral("未打开"));
+    m_window->findChild<QPushButton *>("Command8")->click();
+    QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("COM1 status"));
+    QCOMPARE(accessible->text(QAccessible::Description), QStringLiteral("已打开  9600,n,8,1"));
+}
+
+void TestAccessibility::keyboardPath()
+{
+    const QStringList path
+        = {"Command8",  "Command9",  "Command10", "Command11", "Command12", "Command13",
+           "Command14", "Command15", "Command16", "Command17", "Command18", "Command19",
+           "Command20", "Command21", "Text1",     "Text3",     "Command2",  "Command1",
+           "Text2",     "Text4",     "Command3",  "Command4",  "Command8"};
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    QCOMPARE(QApplication::focusWidget()->objectName(), path.first());
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // OPEN, from the keyboard
+    QCOMPARE(m_com1->log(), QStringList {"open"});
+    m_window->findChild<QPushButton *>("Command21")->click();
+
+    // Both ports are open, so Tab visits every control of both panels.
+    QStringList visited = {QApplication::focusWidget()->objectName()};
+    for (int step = 1; step < path.size(); ++step) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.append(QApplication::focusWidget()->objectName());
+    }
+    QCOMPARE(visited, path);
+}
+
+QTEST_MAIN(TestAccessibility)
+#include "tst_accessibility.moc"
