@@ -10,6 +10,8 @@ packages=(
     socat              # null-modem pairs of pseudo-terminals for the tests
     # the end-to-end tests: a real X server, a person's clicks and keys, another serial program
     xvfb xdotool xclip python3 python3-xlib picocom tmux
+    # the package: its dependencies are computed, and its menu entry checked
+    dpkg-dev desktop-file-utils
 )
 
 missing=()

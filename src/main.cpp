@@ -2,12 +2,14 @@
 #include "window/main_window.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     // The program takes no options: Qt sees only the program's own name.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
+    app.setWindowIcon(QIcon(QStringLiteral(":/packaging/korvane-speed-demo-64.png")));
 
     MainWindow window(std::make_unique<QtSerialDevice>(QStringLiteral(COM1_DEVICE)),
                       std::make_unique<QtSerialDevice>(QStringLiteral(COM2_DEVICE)));
