@@ -74,9 +74,16 @@ class EndToEnd(unittest.TestCase):
         desktop.keys("ctrl+a", "ctrl+c")
         return desktop.clipboard()
 
-    def look(self, name):
+    def look(self, name, unlike=None, like=None, timeout=5.0):
+        """The control's pixels once the window has repainted it: unlike or like a given look."""
         x, y, width, height = self.rects[name]
-        return desktop.grab(self.origin[0] + x, self.origin[1] + y, width, height)
+        deadline = time.monotonic() + timeout
+        while True:
+            pixels = desktop.grab(self.origin[0] + x, self.origin[1] + y, width, height)
+            settled = pixels != unlike and (like is None or pixels == like)
+            if settled or time.monotonic() > deadline:
+                return pixels
+            time.sleep(0.05)
 
     def screenshot(self, file_name):
         desktop.save_png(os.path.join(SHOTS, file_name), *self.origin, 296, 460)
@@ -129,7 +136,7 @@ class EndToEnd(unittest.TestCase):
         closed = self.look("Label6")
         self.open_port(1)
         self.program.wait_for_event(self.device(1), "settings 9600")
-        opened = self.look("Label6")
+        opened = self.look("Label6", unlike=closed)
         self.assertNotEqual(opened, closed)
 
         start = time.monotonic()
@@ -138,7 +145,7 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(self.speed_in_force(1, steps[1].at), 9600)
         self.assertEqual(self.lines[0].read(1), b"\x00")
         self.screenshot("e2e-115200.png")
-        self.assertNotEqual(self.look("Label6"), opened)
+        self.assertNotEqual(self.look("Label6", unlike=opened), opened)
 
         self.click("Command2")
         self.assertEqual(self.lines[0].read(7), b"12345\r\n")
@@ -169,18 +176,21 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(self.lines[1].read(5), bytes.fromhex("0102030004"))
 
     def test_close_and_open_keep_the_last_speed(self):
+        closed = self.look("Label6")
         self.open_port(1)
+        at9600 = self.look("Label6", unlike=closed)
         start = time.monotonic()
         self.click("Command11")
         self.sequence(1, 57600, start)
-        at57600 = self.look("Label6")
+        at57600 = self.look("Label6", unlike=at9600)
         self.click("Command9")
         self.program.wait_for_event(self.device(1), "close", start)
+        self.assertEqual(self.look("Label6", like=closed), closed)
         reopened = time.monotonic()
         self.open_port(1)
         self.program.wait_for_event(self.device(1), "settings 57600", reopened)
         self.assertEqual(self.speed_in_force(1, time.monotonic() + 1), 57600)
-        self.assertEqual(self.look("Label6"), at57600)
+        self.assertEqual(self.look("Label6", like=at57600), at57600)
 
     def test_talks_with_another_serial_program(self):
         session = f"korvane-e2e-{os.getpid()}"
