@@ -1,7 +1,6 @@
 """End to end: the real program under Xvfb, driven by xdotool, on socat null-modem lines."""
 import os
 import random
-import shutil
 import subprocess
 import sys
 import threading
