@@ -11,7 +11,7 @@ packages=(
     # the end-to-end tests: a real X server, a person's clicks and keys, another serial program
     xvfb xdotool xclip python3 python3-xlib picocom tmux
     # the package: its dependencies are computed, and its menu entry checked
-    dpkg-dev desktop-file-utils
+    dpkg-dev file desktop-file-utils
 )
 
 missing=()
