@@ -1,5 +1,6 @@
 #include "fake_serial_device.h"
 #include "window/main_window.h"
+#include "window_test.h"
 
 #include <QAccessible>
 #include <QPushButton>
@@ -7,7 +8,7 @@
 
 // What a screen reader sees: names and roles of every control, the status lines' changing text, and
 // the keyboard path through both panels.
-class TestAccessibility : public QObject
+class TestAccessibility : public WindowTest
 {
     Q_OBJECT
 
@@ -19,22 +20,16 @@ private slots:
     void namesAndRoles();
     void statusChangesAreAnnounced();
     void keyboardPath();
-
-private:
-    MainWindow *m_window = nullptr;
-    FakeSerialDevice *m_com1 = nullptr;
 };
 
 void TestAccessibility::init()
 {
-    auto com1 = std::make_unique<FakeSerialDevice>();
-    m_com1 = com1.get();
-    m_window = new MainWindow(std::move(com1), std::make_unique<FakeSerialDevice>());
+    createWindow();
 }
 
 void TestAccessibility::cleanup()
 {
-    delete m_window;
+    destroyWindow();
 }
 
 void TestAccessibility::namesAndRoles_data()
@@ -90,11 +85,12 @@ void TestAccessibility::statusChangesAreAnnounced()
     QAccessibleInterface *accessible
         = QAccessible::queryAccessibleInterface(m_window->findChild<QWidget *>("Label6"));
     QCOMPARE(accessible->text(QAccessible::Description), QStringLiteral("未打开"));
-    m_window->findChild<QPushButton *>("Command8")->click();
+    click("Command8");
     QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("COM1 status"));
     QCOMPARE(accessible->text(QAccessible::Description), QStringLiteral("已打开  9600,n,8,1"));
 }
 
+// The designed tab indexes 0-31, less the group boxes and labels, which take no focus.
 void TestAccessibility::keyboardPath()
 {
     const QStringList path
@@ -108,7 +104,7 @@ void TestAccessibility::keyboardPath()
 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // OPEN, from the keyboard
     QCOMPARE(m_com1->log(), QStringList {"open"});
-    m_window->findChild<QPushButton *>("Command21")->click();
+    click("Command21");
 
     // Both ports are open, so Tab visits every control of both panels.
     QStringList visited = {QApplication::focusWidget()->objectName()};

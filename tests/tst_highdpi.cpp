@@ -1,6 +1,7 @@
 #include "fake_serial_device.h"
 #include "window/main_window.h"
 #include "window/status_line.h"
+#include "window_test.h"
 
 #include <QGroupBox>
 #include <QPushButton>
@@ -8,7 +9,7 @@
 
 // The window at the device pixel ratio this run was started with (QT_SCALE_FACTOR): the designed
 // geometry in logical pixels, rendered at full resolution, and no caption clipped.
-class TestHighDpi : public QObject
+class TestHighDpi : public WindowTest
 {
     Q_OBJECT
 
@@ -19,22 +20,18 @@ private slots:
     void rendersAtTheRatio();
     void captionsFit_data();
     void captionsFit();
-
-private:
-    MainWindow *m_window = nullptr;
 };
 
 void TestHighDpi::init()
 {
-    m_window = new MainWindow(std::make_unique<FakeSerialDevice>(),
-                              std::make_unique<FakeSerialDevice>());
+    createWindow();
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
 }
 
 void TestHighDpi::cleanup()
 {
-    delete m_window;
+    destroyWindow();
 }
 
 void TestHighDpi::rendersAtTheRatio()

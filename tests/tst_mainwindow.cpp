@@ -1,6 +1,7 @@
 #include "fake_serial_device.h"
 #include "window/main_window.h"
 #include "window/text_box.h"
+#include "window_test.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -9,7 +10,7 @@
 
 // The window against its design: every control's kind, place, caption and initial state, the
 // keyboard path, and the text boxes' line breaks.
-class TestMainWindow : public QObject
+class TestMainWindow : public WindowTest
 {
     Q_OBJECT
 
@@ -20,25 +21,20 @@ private slots:
     void window();
     void controls_data();
     void controls();
-    void tabOrder();
     void statusLinesAtStart();
     void lineBreaks_data();
     void lineBreaks();
     void typedLineBreakReadsBackAsCrLf();
-
-private:
-    MainWindow *m_window = nullptr;
 };
 
 void TestMainWindow::init()
 {
-    m_window = new MainWindow(std::make_unique<FakeSerialDevice>(),
-                              std::make_unique<FakeSerialDevice>());
+    createWindow();
 }
 
 void TestMainWindow::cleanup()
 {
-    delete m_window;
+    destroyWindow();
 }
 
 void TestMainWindow::window()
@@ -113,24 +109,6 @@ void TestMainWindow::controls()
         QCOMPARE(box->text(), text);
     else if (auto *frame = qobject_cast<const QGroupBox *>(control))
         QCOMPARE(frame->title(), text);
-}
-
-void TestMainWindow::tabOrder()
-{
-    // Tab indexes 0-31 with the group boxes and labels left out, as they take no focus.
-    const QStringList expected
-        = {"Command8",  "Command9",  "Command10", "Command11", "Command12", "Command13",
-           "Command14", "Command15", "Command16", "Command17", "Command18", "Command19",
-           "Command20", "Command21", "Text1",     "Text3",     "Command2",  "Command1",
-           "Text2",     "Text4",     "Command3",  "Command4"};
-    QStringList chain;
-    QWidget *widget = m_window->findChild<QWidget *>("Command8");
-    do {
-        if (widget->focusPolicy() & Qt::TabFocus)
-            chain.append(widget->objectName());
-        widget = widget->nextInFocusChain();
-    } while (widget->objectName() != u"Command8");
-    QCOMPARE(chain, expected);
 }
 
 void TestMainWindow::statusLinesAtStart()

@@ -1,6 +1,7 @@
 #include "fake_serial_device.h"
 #include "serial/serial_port.h"
 #include "window/main_window.h"
+#include "window_test.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -13,7 +14,7 @@ const QString open9600 = QStringLiteral("已打开  9600,n,8,1");
 } // namespace
 
 // OPEN, CLOSE and the status lines through the window's own buttons, on recording fake devices.
-class TestOpenClose : public QObject
+class TestOpenClose : public WindowTest
 {
     Q_OBJECT
 
@@ -31,27 +32,17 @@ private slots:
     void failedOpenIsReportedAndProgramGoesOn();
 
 private:
-    void click(const char *name) { m_window->findChild<QPushButton *>(name)->click(); }
-    QString status(const char *name) { return m_window->findChild<QLabel *>(name)->text(); }
     bool speedCommandsEnabled(int panel);
-
-    MainWindow *m_window = nullptr;
-    FakeSerialDevice *m_com1 = nullptr;
-    FakeSerialDevice *m_com2 = nullptr;
 };
 
 void TestOpenClose::init()
 {
-    auto com1 = std::make_unique<FakeSerialDevice>(QStringLiteral("/dev/fake1"));
-    auto com2 = std::make_unique<FakeSerialDevice>(QStringLiteral("/dev/fake2"));
-    m_com1 = com1.get();
-    m_com2 = com2.get();
-    m_window = new MainWindow(std::move(com1), std::move(com2));
+    createWindow();
 }
 
 void TestOpenClose::cleanup()
 {
-    delete m_window;
+    destroyWindow();
 }
 
 bool TestOpenClose::speedCommandsEnabled(int panel)
@@ -122,7 +113,7 @@ void TestOpenClose::statusRewritesBothLines()
     // Scribble on both lines: the click must put each back as its port stands.
     m_window->findChild<QLabel *>("Label6")->setText("stale");
     m_window->findChild<QLabel *>("Label8")->setText("stale");
-    click(button.toLatin1());
+    click(button);
     QCOMPARE(status("Label6"), port1);
     QCOMPARE(status("Label8"), port2);
 }

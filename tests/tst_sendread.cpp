@@ -1,6 +1,7 @@
 #include "fake_serial_device.h"
 #include "window/main_window.h"
 #include "window/text_box.h"
+#include "window_test.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -8,7 +9,7 @@
 #include <QtTest>
 
 // Send and Read through the window's buttons on recording fake devices.
-class TestSendRead : public QObject
+class TestSendRead : public WindowTest
 {
     Q_OBJECT
 
@@ -26,29 +27,17 @@ private slots:
     void otherPanelIsUntouched();
     void deviceFailureIsReported_data();
     void deviceFailureIsReported();
-
-private:
-    void click(const char *name) { m_window->findChild<QPushButton *>(name)->click(); }
-    TextBox *box(const char *name) { return m_window->findChild<TextBox *>(name); }
-
-    MainWindow *m_window = nullptr;
-    FakeSerialDevice *m_com1 = nullptr;
-    FakeSerialDevice *m_com2 = nullptr;
 };
 
 void TestSendRead::init()
 {
-    auto com1 = std::make_unique<FakeSerialDevice>();
-    auto com2 = std::make_unique<FakeSerialDevice>();
-    m_com1 = com1.get();
-    m_com2 = com2.get();
-    m_window = new MainWindow(std::move(com1), std::move(com2));
+    createWindow();
     click("Command8");
 }
 
 void TestSendRead::cleanup()
 {
-    delete m_window;
+    destroyWindow();
 }
 
 void TestSendRead::sendsTheWholeText_data()
@@ -171,7 +160,7 @@ void TestSendRead::deviceFailureIsReported()
 
     box("Text3")->setText("kept");
     m_com1->breakDown();
-    click(button.toLatin1());
+    click(button);
 
     auto *message = m_window->findChild<QMessageBox *>();
     QVERIFY(message);

@@ -1,5 +1,6 @@
 #include "fake_serial_device.h"
 #include "window/main_window.h"
+#include "window_test.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -29,7 +30,7 @@ QList<FakeSerialDevice::Event> lastSequence(const FakeSerialDevice &device)
 
 // The speed change sequence through the window's buttons, on recording fake devices: order,
 // code bytes, settings, timing lower bounds, and clicks served inside its waits.
-class TestSpeedChange : public QObject
+class TestSpeedChange : public WindowTest
 {
     Q_OBJECT
 
@@ -48,32 +49,22 @@ private slots:
     void closingTheWindowInsideTheWait();
 
 private:
-    QPushButton *button(const QString &name) { return m_window->findChild<QPushButton *>(name); }
-    QString status(const char *name) { return m_window->findChild<QLabel *>(name)->text(); }
     void at(int msFromNow, const std::function<void()> &action)
     {
         QTimer::singleShot(msFromNow, this, action);
     }
-
-    MainWindow *m_window = nullptr;
-    FakeSerialDevice *m_com1 = nullptr;
-    FakeSerialDevice *m_com2 = nullptr;
 };
 
 void TestSpeedChange::init()
 {
-    auto com1 = std::make_unique<FakeSerialDevice>();
-    auto com2 = std::make_unique<FakeSerialDevice>();
-    m_com1 = com1.get();
-    m_com2 = com2.get();
-    m_window = new MainWindow(std::move(com1), std::move(com2));
+    createWindow();
     button("Command8")->click();
     button("Command21")->click();
 }
 
 void TestSpeedChange::cleanup()
 {
-    delete m_window;
+    destroyWindow();
 }
 
 void TestSpeedChange::sequence_data()
@@ -233,8 +224,7 @@ void TestSpeedChange::closingTheWindowInsideTheWait()
     at(150, [&] { m_window->close(); });
     QCoreApplication::exec(); // ends when the last window closes
 
-    delete m_window;
-    m_window = nullptr;
+    destroyWindow();
     QCOMPARE(journal1->last().what, QStringLiteral("close"));
     QCOMPARE(journal2->last().what, QStringLiteral("close"));
     for (const auto &event : *journal1)

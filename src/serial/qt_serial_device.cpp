@@ -49,7 +49,6 @@ bool QtSerialDevice::open(const LineSettings &settings)
     if (!lockExclusively(m_port.handle())) {
         m_port.close();
         m_error = Error::InUse;
-        m_errorString = QStringLiteral("held by another program");
         return false;
     }
     if (!apply(settings)) {

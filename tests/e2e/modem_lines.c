@@ -82,29 +82,22 @@ static int trackIfPty(int fd)
     return fd;
 }
 
-int open(const char *path, int flags, ...)
-{
-    static int (*realOpen)(const char *, int, ...);
-    if (!realOpen)
-        realOpen = (int (*)(const char *, int, ...))dlsym(RTLD_NEXT, "open");
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = (mode_t)va_arg(args, int);
-    va_end(args);
-    return trackIfPty(realOpen(path, flags, mode));
-}
+/* open() and open64() take an optional mode; pass it on and track what they open. */
+#define INTERPOSE_OPEN(name)                                                                   \
+    int name(const char *path, int flags, ...)                                                 \
+    {                                                                                          \
+        static int (*real)(const char *, int, ...);                                            \
+        if (!real)                                                                             \
+            real = (int (*)(const char *, int, ...))dlsym(RTLD_NEXT, #name);                   \
+        va_list args;                                                                          \
+        va_start(args, flags);                                                                 \
+        const mode_t mode = (mode_t)va_arg(args, int);                                         \
+        va_end(args);                                                                          \
+        return trackIfPty(real(path, flags, mode));                                            \
+    }
 
-int open64(const char *path, int flags, ...)
-{
-    static int (*realOpen)(const char *, int, ...);
-    if (!realOpen)
-        realOpen = (int (*)(const char *, int, ...))dlsym(RTLD_NEXT, "open64");
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = (mode_t)va_arg(args, int);
-    va_end(args);
-    return trackIfPty(realOpen(path, flags, mode));
-}
+INTERPOSE_OPEN(open)
+INTERPOSE_OPEN(open64)
 
 int close(int fd)
 {
