@@ -3,7 +3,9 @@
 #include "window_test.h"
 
 #include <QAccessible>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 // What a screen reader sees: names and roles of every control, the status lines' changing text, and
@@ -20,6 +22,8 @@ private slots:
     void namesAndRoles();
     void statusChangesAreAnnounced();
     void keyboardPath();
+    void speedChangeKeepsTheFocus_data();
+    void speedChangeKeepsTheFocus();
 };
 
 void TestAccessibility::init()
@@ -113,6 +117,55 @@ void TestAccessibility::keyboardPath()
         visited.append(QApplication::focusWidget()->objectName());
     }
     QCOMPARE(visited, path);
+}
+
+void TestAccessibility::speedChangeKeepsTheFocus_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("failsMidway");
+    QTest::addColumn<QString>("focusAfter");
+
+    QTest::newRow("COM1 115200") << "Command10" << false << "Command10";
+    QTest::newRow("COM2 115200") << "Command19" << false << "Command19";
+    QTest::newRow("COM2 9600") << "Command15" << false << "Command15";
+    // The failure closes the port and disables the speed commands; OPEN takes the focus over.
+    QTest::newRow("COM1 device fails midway") << "Command14" << true << "Command8";
+}
+
+// Space on a speed command, and Space again while and after it runs: the keyboard never acts on
+// the other port by surprise.
+void TestAccessibility::speedChangeKeepsTheFocus()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, failsMidway);
+    QFETCH(QString, focusAfter);
+    const bool com1 = command == u"Command10" || command == u"Command14";
+    FakeSerialDevice *own = com1 ? m_com1 : m_com2;
+    FakeSerialDevice *other = com1 ? m_com2 : m_com1;
+
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    click("Command8");
+    click("Command21");
+    const QStringList otherBefore = other->log();
+    m_window->findChild<QWidget *>(command)->setFocus();
+
+    QTimer::singleShot(150, this, [&] {
+        if (failsMidway)
+            own->breakDown();
+        else
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space); // held off: ignored
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    if (auto *box = m_window->findChild<QMessageBox *>())
+        box->close();
+    QCOMPARE(m_window->focusWidget()->objectName(), focusAfter);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(other->log(), otherBefore);
+    QCOMPARE(own->log().filter("rts off").size(), failsMidway ? 1 : 2);
+    if (failsMidway)
+        QCOMPARE(status(com1 ? "Label6" : "Label8"), QStringLiteral("已打开  9600,n,8,1"));
 }
 
 QTEST_MAIN(TestAccessibility)

@@ -131,6 +131,14 @@ void TestMainWindow::lineBreaks_data()
                                            << "a\r\nb";
     QTest::newRow("lone CR becomes CR LF") << "a\rb"
                                            << "a\r\nb";
+    QTest::newRow("CR CR LF is two breaks") << "a\r\r\nb"
+                                            << "a\r\n\r\nb";
+    QTest::newRow("LF CR is two breaks") << "a\n\rb"
+                                         << "a\r\n\r\nb";
+    QTest::newRow("run of lone CRs") << "\r\r\r"
+                                     << "\r\n\r\n\r\n";
+    QTest::newRow("CR LF CR LF is two breaks") << "a\r\n\r\nb"
+                                               << "a\r\n\r\nb";
     QTest::newRow("empty") << ""
                            << "";
     QTest::newRow("no-break space kept")

@@ -26,6 +26,7 @@ private slots:
     void characterSplitAcrossReads();
     void megabyteSendArrivesWhole();
     void farEndGoneIsReportedWithoutSpinning();
+    void everyByteIsShown();
 
 private:
     static MainWindow *window(const QString &com1, const QString &com2)
@@ -137,22 +138,58 @@ void TestNullModem::farEndGoneIsReportedWithoutSpinning()
     const double cpuMs = 1000.0 * double(std::clock() - before) / CLOCKS_PER_SEC;
     QVERIFY2(cpuMs < 300, qPrintable(QString::number(cpuMs)));
 
-    for (const char *button : {"Command1", "Command2"}) {
-        click(form.get(), button);
-        auto *box = form->findChild<QMessageBox *>();
-        QVERIFY(box);
-        QVERIFY2(box->text().contains("8020") && box->text().contains("COM1 (" + path + ")"),
-                 qPrintable(box->text()));
-        delete box;
-    }
-
-    click(form.get(), "Command9");
-    QCOMPARE(form->findChild<QLabel *>("Label6")->text(), QStringLiteral("未打开"));
-    click(form.get(), "Command8"); // the line is gone for good: a clear failure, still closed
+    // Once reported, the failure has closed the port, and the panel says so.
+    click(form.get(), "Command1");
     auto *box = form->findChild<QMessageBox *>();
+    QVERIFY(box);
+    QVERIFY2(box->text().contains("8020") && box->text().contains("COM1 (" + path + ")"),
+             qPrintable(box->text()));
+    delete box;
+    QCOMPARE(form->findChild<QLabel *>("Label6")->text(), QStringLiteral("未打开"));
+    QVERIFY(!form->findChild<QPushButton *>("Command10")->isEnabled());
+    click(form.get(), "Command2"); // Send on the closed port: nothing, silently
+    QVERIFY(!form->findChild<QMessageBox *>());
+
+    click(form.get(), "Command8"); // the line is gone for good: a clear failure, still closed
+    box = form->findChild<QMessageBox *>();
     QVERIFY(box);
     QVERIFY(box->text().contains("COM1"));
     QCOMPARE(form->findChild<QLabel *>("Label6")->text(), QStringLiteral("未打开"));
+}
+
+// Every byte value from the far end shows in the receive box as something it can be told by:
+// read back, the box gives the same 256 bytes, a line end standing for CR or LF.
+void TestNullModem::everyByteIsShown()
+{
+    PtyPair line;
+    std::unique_ptr<MainWindow> form(window(line.devicePath(), "/nonexistent"));
+    click(form.get(), "Command8");
+    QByteArray sent;
+    for (int byte = 0; byte < 256; ++byte)
+        sent += char(byte);
+    QVERIFY(line.writeFar(sent));
+
+    QString shown;
+    const auto read = [&] {
+        click(form.get(), "Command1");
+        return shown += form->findChild<TextBox *>("Text3")->toPlainText();
+    };
+    QTRY_VERIFY(read().endsWith(QLatin1String("\\xFF")));
+
+    QByteArray readBack;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const char16_t c = shown[i].unicode();
+        if (c == u'\\' && shown.mid(i + 1, 1) == u"x") {
+            readBack += char(shown.mid(i + 2, 2).toInt(nullptr, 16));
+            i += 3;
+        } else if (c >= 0x2400 && c <= 0x241F) {
+            readBack += char(c - 0x2400);
+        } else {
+            readBack += c == 0x2421 ? '\x7f' : char(c);
+        }
+    }
+    sent[0x0d] = '\n'; // a line end in the box
+    QCOMPARE(readBack.toHex(' '), sent.toHex(' '));
 }
 
 QTEST_MAIN(TestNullModem)

@@ -5,7 +5,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 // The real Qt serial device, on pseudo-terminals standing in for serial lines.
@@ -106,10 +108,23 @@ void TestQtSerialDevice::secondOpenerIsToldInUse()
     QCOMPARE(line.readFar(10), QByteArray("still here"));
 }
 
+// Another program holds the line as picocom -b 115200 does: an advisory lock, exclusive mode and
+// its own speed. Finding that out must leave its line exactly as it was: the calls this program
+// makes are recorded by the modem-lines preload library the test runs under.
 void TestQtSerialDevice::lineLockedByAnotherProgramIsInUse()
 {
     PtyPair line;
-    QCOMPARE(flock(line.nearEnd(), LOCK_EX | LOCK_NB), 0); // as picocom does
+    termios held {};
+    QCOMPARE(tcgetattr(line.nearEnd(), &held), 0);
+    cfsetspeed(&held, B115200);
+    QCOMPARE(tcsetattr(line.nearEnd(), TCSANOW, &held), 0);
+    QCOMPARE(tcgetattr(line.nearEnd(), &held), 0);
+    QCOMPARE(ioctl(line.nearEnd(), TIOCEXCL), 0);
+    QCOMPARE(flock(line.nearEnd(), LOCK_EX | LOCK_NB), 0);
+
+    QTemporaryDir dir;
+    const QString record = dir.filePath("calls.log");
+    qputenv("MODEM_LINES_LOG", QFile::encodeName(record));
     const auto com = port(line.devicePath());
     try {
         com->setPortOpen(true);
@@ -117,7 +132,20 @@ void TestQtSerialDevice::lineLockedByAnotherProgramIsInUse()
     } catch (const Failure &failure) {
         QCOMPARE(failure.number(), Failure::PortInUse);
     }
+    qunsetenv("MODEM_LINES_LOG");
     QVERIFY(!com->portOpen());
+
+    QFile calls(record);
+    QVERIFY2(calls.open(QIODevice::ReadOnly), "nothing recorded: is the preload library in place?");
+    const QString made = QString::fromLocal8Bit(calls.readAll());
+    QVERIFY2(made.contains(" open") && !made.contains("settings") && !made.contains("exclusive"),
+             qPrintable(made));
+    termios after {};
+    QCOMPARE(tcgetattr(line.nearEnd(), &after), 0);
+    QVERIFY(memcmp(&after, &held, sizeof held) == 0);
+    int exclusive = 0;
+    QCOMPARE(ioctl(line.nearEnd(), TIOCGEXCL, &exclusive), 0);
+    QCOMPARE(exclusive, 1);
 }
 
 void TestQtSerialDevice::missingDeviceIsNotFound()

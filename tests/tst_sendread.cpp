@@ -25,8 +25,8 @@ private slots:
     void secondReadShowsOnlyWhatCameAfter();
     void closedPortLeavesEverythingAlone();
     void otherPanelIsUntouched();
-    void deviceFailureIsReported_data();
-    void deviceFailureIsReported();
+    void deviceFailureClosesThePort_data();
+    void deviceFailureClosesThePort();
 };
 
 void TestSendRead::init()
@@ -84,8 +84,15 @@ void TestSendRead::readReplacesTheReceiveBox_data()
     QTest::newRow("CR LF is one line break") << QByteArray("ab\r\ncd") << "ab\ncd";
     QTest::newRow("nothing received empties the box") << QByteArray() << "";
     QTest::newRow("multi-byte character") << QByteArray("\xe4\xb8\xad") << QString::fromUtf8("中");
-    QTest::newRow("speed code bytes")
-        << QByteArray("\x01\x04", 2) << QString::fromUtf16(u"\u0001\u0004");
+    QTest::newRow("speed code bytes") << QByteArray("\x01\x04", 2) << QString::fromUtf8("␁␄");
+    QTest::newRow("NUL and bytes that are not UTF-8")
+        << QByteArray("\x41\x00\x42\xe9\xff\x43", 6) << QString::fromUtf8("A␀B\\xE9\\xFFC");
+    QTest::newRow("truncated character, then text")
+        << QByteArray("\xe4\xb8z") << QString::fromUtf8("\\xE4\\xB8z");
+    QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80") << "\\xED\\xA0\\x80";
+    QTest::newRow("C1 control") << QByteArray("\xc2\x85") << "\\xC2\\x85";
+    QTest::newRow("tab, escape and DEL")
+        << QByteArray("a\tb\x1b[0m\x7f") << QString::fromUtf8("a\tb␛[0m␡");
 }
 
 void TestSendRead::readReplacesTheReceiveBox()
@@ -146,21 +153,32 @@ void TestSendRead::otherPanelIsUntouched()
     QVERIFY(m_window->findChild<QPushButton *>("Command10")->isEnabled());
 }
 
-void TestSendRead::deviceFailureIsReported_data()
+void TestSendRead::deviceFailureClosesThePort_data()
 {
-    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("readAfterReopening");
 
-    QTest::newRow("Send") << "Command2";
-    QTest::newRow("Read") << "Command1";
+    // Read hands out what came before the failure, then reports it; Send reports it at once and
+    // what came before waits for the next Read.
+    QTest::newRow("Send") << "Command2"
+                          << "last words";
+    QTest::newRow("Read") << "Command1"
+                          << "";
 }
 
-void TestSendRead::deviceFailureIsReported()
+void TestSendRead::deviceFailureClosesThePort()
 {
-    QFETCH(QString, button);
+    QFETCH(QString, command);
+    QFETCH(QString, readAfterReopening);
 
     box("Text3")->setText("kept");
+    m_com1->receive("last words");
     m_com1->breakDown();
-    click(button);
+    click(command);
+    if (command == u"Command1") {
+        QCOMPARE(box("Text3")->text(), QStringLiteral("last words"));
+        click(command);
+    }
 
     auto *message = m_window->findChild<QMessageBox *>();
     QVERIFY(message);
@@ -168,10 +186,14 @@ void TestSendRead::deviceFailureIsReported()
              qPrintable(message->text()));
     message->close();
     QCOMPARE(box("Text1")->text(), QStringLiteral("12345\r\n"));
-    QCOMPARE(box("Text3")->text(), QStringLiteral("kept"));
+    QVERIFY(!m_com1->isOpen());
+    QCOMPARE(status("Label6"), QStringLiteral("未打开"));
+    QVERIFY(!button("Command10")->isEnabled());
 
-    click("Command9"); // CLOSE and OPEN bring the port back
-    click("Command8");
+    click("Command8"); // OPEN brings the port back
+    QCOMPARE(status("Label6"), QStringLiteral("已打开  9600,n,8,1"));
+    click("Command1");
+    QCOMPARE(box("Text3")->text(), readAfterReopening);
     click("Command2");
     QCOMPARE(m_com1->written(), QByteArray("12345\r\n"));
 }

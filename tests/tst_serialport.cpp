@@ -198,6 +198,8 @@ void TestSerialPort::deviceFailures()
         QVERIFY(failure.description().startsWith("COM1 (/dev/fake1) could not send"));
         QVERIFY2(failure.description().contains(cause), qPrintable(failure.description()));
     }
+    // A device that stopped working is closed; one that refused something goes on.
+    QCOMPARE(m_port->portOpen(), number != Failure::DeviceFailed);
 }
 
 void TestSerialPort::destructionClosesOpenPort()

@@ -5,13 +5,21 @@
 
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 
 void setSpeedCommandsEnabled(PortPanel &panel, bool enabled)
 {
-    // An OPEN served inside a running speed change must not re-enable them early.
-    for (QPushButton *command : panel.speedCommands)
-        command->setEnabled(enabled && !panel.changingSpeed);
+    // Disabling the focused command would pass the focus on along the tab order, into the other
+    // panel, where a key press would act on the other port. Keep it here, on OPEN, which is what
+    // a closed port needs next.
+    const QWidget *focus = panel.openCommand->window()->focusWidget();
+    const auto &commands = panel.speedCommands;
+    if (!enabled && std::find(commands.begin(), commands.end(), focus) != commands.end())
+        panel.openCommand->setFocus(Qt::OtherFocusReason);
+    for (QPushButton *command : commands)
+        command->setEnabled(enabled);
 }
 
 void showStatus(const PortPanel &panel)
@@ -49,5 +57,4 @@ void Status(const PortPanels &panels)
 void UpdateCommands(PortPanel &panel)
 {
     setSpeedCommandsEnabled(panel, panel.comm->portOpen());
-    panel.sendCommand->setEnabled(!panel.changingSpeed);
 }

@@ -14,11 +14,13 @@ struct PortPanel
     SerialPort *comm = nullptr;
     // In the order 115200, 57600, 38400, 19200, 9600.
     std::array<QPushButton *, 5> speedCommands {};
-    QPushButton *sendCommand = nullptr;
+    QPushButton *openCommand = nullptr;
     TextBox *sendBox = nullptr;
     TextBox *receiveBox = nullptr;
     StatusLine *statusLine = nullptr;
-    // Set while a speed change runs on this panel; its framing must not be interleaved.
+    // Set while a speed change runs on this panel: its framing must not be interleaved, so the
+    // panel's speed commands and Send refuse to run meanwhile. They stay enabled, because
+    // disabling the focused one would pass the keyboard focus on into the other panel.
     bool changingSpeed = false;
 };
 
@@ -32,6 +34,5 @@ void Open(PortPanel &panel, const PortPanels &panels);
 void Close(PortPanel &panel, const PortPanels &panels);
 void Status(const PortPanels &panels);
 
-// Gives the panel's commands the state its port calls for: the speed commands enabled while
-// the port is open, and nothing that could interleave with a running speed change.
+// Gives the panel's speed commands the state its port calls for: enabled while it is open.
 void UpdateCommands(PortPanel &panel);

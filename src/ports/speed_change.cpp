@@ -4,32 +4,27 @@
 #include "ports/port_panel.h"
 #include "serial/serial_port.h"
 
+#include <QCoreApplication>
+#include <QScopedValueRollback>
+
 namespace {
 
-// Marks the panel busy for the life of one sequence and gives its commands back to the port's
-// state when the sequence ends, completed, failed or abandoned.
-class SpeedChangeGuard
-{
-public:
-    explicit SpeedChangeGuard(PortPanel &panel)
-        : m_panel(panel)
-    {
-        m_panel.changingSpeed = true;
-        UpdateCommands(m_panel);
-    }
-    ~SpeedChangeGuard()
-    {
-        m_panel.changingSpeed = false;
-        UpdateCommands(m_panel);
-    }
-    SpeedChangeGuard(const SpeedChangeGuard &) = delete;
-    SpeedChangeGuard &operator=(const SpeedChangeGuard &) = delete;
-
-private:
-    PortPanel &m_panel;
-};
-
 constexpr qint16 stepWait = 100;
+
+// A sequence belongs to the opening of the port it started on. Once that opening has been
+// closed, by CLOSE or by a failure, and even when the port has been opened again since, nothing
+// more of the sequence may reach the line: the module would take an unframed byte as a code.
+Failure cutShort(const SerialPort &comm, const SpeedRow &speed)
+{
+    return Failure(Failure::PortNotOpen,
+                   QCoreApplication::translate(
+                       "ChangeSpeed",
+                       "The speed change of %1 to %2 was cut short: the port was closed while it "
+                       "ran. Nothing more was sent and the line settings were not changed; the "
+                       "module may already have taken the new speed. Click OPEN and choose the "
+                       "speed again.")
+                       .arg(comm.displayName(), QString::fromLatin1(speed.settings)));
+}
 
 } // namespace
 
@@ -38,17 +33,27 @@ void ChangeSpeed(PortPanel &panel, int row, const PortPanels &panels)
     if (panel.changingSpeed)
         return;
     const SpeedRow &speed = speedTable[row];
-    const SpeedChangeGuard guard(panel);
+    const QScopedValueRollback<bool> busy(panel.changingSpeed, true);
+    SerialPort &comm = *panel.comm;
+    const quint32 opening = comm.openCount();
+    // False when the application is quitting and the sequence is to be abandoned.
+    const auto wait = [&] {
+        if (!Delay(stepWait))
+            return false;
+        if (!comm.portOpen() || comm.openCount() != opening)
+            throw cutShort(comm, speed);
+        return true;
+    };
 
-    panel.comm->setRTSEnable(false);
-    if (!Delay(stepWait))
+    comm.setRTSEnable(false);
+    if (!wait())
         return;
-    panel.comm->setOutput(QString(QChar(speed.code)));
-    if (!Delay(stepWait))
+    comm.setOutput(QString(QChar(speed.code)));
+    if (!wait())
         return;
-    panel.comm->setRTSEnable(true);
-    if (!Delay(stepWait))
+    comm.setRTSEnable(true);
+    if (!wait())
         return;
-    panel.comm->setSettings(QString::fromLatin1(speed.settings));
+    comm.setSettings(QString::fromLatin1(speed.settings));
     Status(panels);
 }

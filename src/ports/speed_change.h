@@ -21,5 +21,6 @@ inline constexpr SpeedRow speedTable[5] = {
 
 // Moves the attached module and then the host port to the row's speed. The window stays
 // responsive during the waits, but this panel's speed commands and Send are held off until the
-// sequence has ended, however it ends.
+// sequence has ended, however it ends. A sequence whose port was closed during a wait stops
+// there with a Failure, whether or not the port has been opened again.
 void ChangeSpeed(PortPanel &panel, int row, const PortPanels &panels);

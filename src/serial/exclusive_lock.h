@@ -1,8 +1,23 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QString>
 
-// Claims an open serial device for this program alone, the way other serial programs on the
-// system do, so that two programs never talk on one line at once. False when another program
-// already holds it. The claim ends when the device is closed.
-bool lockExclusively(qintptr handle);
+// Claims a serial device for this program alone, the way other serial programs on the system do,
+// so that two programs never talk on one line at once. The claim is taken before anything
+// touches the line: a device that another program holds is left exactly as that program has it.
+class ExclusiveLock
+{
+public:
+    ExclusiveLock() = default;
+    ~ExclusiveLock() { release(); }
+    ExclusiveLock(const ExclusiveLock &) = delete;
+    ExclusiveLock &operator=(const ExclusiveLock &) = delete;
+
+    // False when another program holds the device. A device that cannot even be looked at is
+    // left to the open that follows, which tells why.
+    bool acquire(const QString &location);
+    void release();
+
+private:
+    qintptr m_handle = -1;
+};

@@ -1,7 +1,9 @@
 #include "serial/exclusive_lock.h"
 
 // Windows opens a serial port for one program only; there is nothing more to claim.
-bool lockExclusively(qintptr)
+bool ExclusiveLock::acquire(const QString &)
 {
     return true;
 }
+
+void ExclusiveLock::release() { }

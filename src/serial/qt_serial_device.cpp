@@ -44,15 +44,17 @@ QString QtSerialDevice::location() const
 bool QtSerialDevice::open(const LineSettings &settings)
 {
     clearError();
-    if (!m_port.open(QIODevice::ReadWrite))
-        return fail();
-    if (!lockExclusively(m_port.handle())) {
-        m_port.close();
+    // Opening applies settings and exclusive mode; a held line must not see either.
+    if (!m_lock.acquire(m_location)) {
         m_error = Error::InUse;
         return false;
     }
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_lock.release();
+        return fail();
+    }
     if (!apply(settings)) {
-        m_port.close();
+        close();
         return false;
     }
     return true;
@@ -61,6 +63,7 @@ bool QtSerialDevice::open(const LineSettings &settings)
 void QtSerialDevice::close()
 {
     m_port.close();
+    m_lock.release();
     m_received.clear();
     clearError();
 }
@@ -100,9 +103,12 @@ bool QtSerialDevice::write(const QByteArray &bytes)
 
 QByteArray QtSerialDevice::readAll()
 {
-    // Take what the driver holds right now as well, not only what the event loop has fetched.
-    if (begin() && m_port.isOpen()) {
-        m_port.waitForReadyRead(0);
+    // Take what the driver holds right now as well, not only what the event loop has fetched;
+    // after a failure, at least what had been fetched before it.
+    const bool working = begin();
+    if (m_port.isOpen()) {
+        if (working)
+            m_port.waitForReadyRead(0);
         m_received += m_port.readAll();
     }
     return std::exchange(m_received, {});

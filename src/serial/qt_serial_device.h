@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/exclusive_lock.h"
 #include "serial/serial_device.h"
 
 #include <QSerialPort>
@@ -29,6 +30,7 @@ private:
     void onErrorOccurred(QSerialPort::SerialPortError error);
 
     const QString m_location;
+    ExclusiveLock m_lock;
     QSerialPort m_port;
     QByteArray m_received;
     Error m_error = Error::None;

@@ -2,6 +2,8 @@
 
 #include "serial/serial_device.h"
 
+#include <utility>
+
 SerialPort::SerialPort(const QString &portName, std::unique_ptr<SerialDevice> device,
                        QObject *parent)
     : QObject(parent)
@@ -27,8 +29,9 @@ void SerialPort::setPortOpen(bool open)
     if (!m_device->open(m_line))
         throw deviceFailure(tr("open"));
     // A character split across two reads must not outlive the session it started in.
-    m_decoder.resetState();
+    m_decoder.reset();
     m_open = true;
+    ++m_openCount;
 }
 
 void SerialPort::setRTSEnable(bool active)
@@ -45,12 +48,13 @@ void SerialPort::setSettings(const QString &settings)
         throw Failure(Failure::InvalidSettings,
                       tr("%1: \"%2\" is not a valid line setting. Use speed, parity, data bits "
                          "and stop bits, as in \"9600,n,8,1\".")
-                          .arg(m_portName, settings));
+                          .arg(displayName(), settings));
     }
     if (m_open && !m_device->apply(*line)) {
         const Failure failure
             = deviceFailure(tr("change the line settings to \"%1\"").arg(settings));
-        m_device->apply(m_line); // the old settings stay in force
+        if (m_open)
+            m_device->apply(m_line); // the old settings stay in force
         throw failure;
     }
     m_line = *line;
@@ -70,9 +74,10 @@ QString SerialPort::input()
     requireOpen(tr("receive"));
     const QByteArray bytes = m_device->readAll();
     // Bytes that arrived before a failure are handed out first; the failure follows next time.
-    if (bytes.isEmpty() && m_device->error() != SerialDevice::Error::None)
+    const bool failed = m_device->error() != SerialDevice::Error::None;
+    if (bytes.isEmpty() && m_unread.isEmpty() && failed)
         throw deviceFailure(tr("receive"));
-    return m_decoder.decode(bytes);
+    return std::exchange(m_unread, {}) + m_decoder.decode(bytes, failed);
 }
 
 void SerialPort::requireOpen(const QString &action) const
@@ -80,11 +85,24 @@ void SerialPort::requireOpen(const QString &action) const
     if (!m_open) {
         throw Failure(
             Failure::PortNotOpen,
-            tr("%1 is not open, so it cannot %2. Click OPEN first.").arg(where(), action));
+            tr("%1 is not open, so it cannot %2. Click OPEN first.").arg(displayName(), action));
     }
 }
 
-Failure SerialPort::deviceFailure(const QString &action) const
+Failure SerialPort::deviceFailure(const QString &action)
+{
+    const Failure failure = describeDeviceFailure(action);
+    // A device that stopped working stays closed until the user opens it again, so that the
+    // panel shows what the line really is. What it had received is kept for the next Input.
+    if (failure.number() == Failure::DeviceFailed && m_open) {
+        m_unread += m_decoder.decode(m_device->readAll(), true);
+        m_device->close();
+        m_open = false;
+    }
+    return failure;
+}
+
+Failure SerialPort::describeDeviceFailure(const QString &action) const
 {
     const QString system = m_device->errorString();
     const QString detail = system.isEmpty() ? QString() : tr(" (%1)").arg(system);
@@ -93,21 +111,21 @@ Failure SerialPort::deviceFailure(const QString &action) const
         return Failure(Failure::DeviceNotFound,
                        tr("%1 could not %2: the device does not exist. Check that the adapter is "
                           "plugged in.")
-                           .arg(where(), action));
+                           .arg(displayName(), action));
     case SerialDevice::Error::PermissionDenied:
         return Failure(Failure::PermissionDenied,
                        tr("%1 could not %2: permission denied. On Linux, add your user to the "
                           "dialout group (sudo usermod -aG dialout $USER) and log in again.")
-                           .arg(where(), action));
+                           .arg(displayName(), action));
     case SerialDevice::Error::InUse:
         return Failure(Failure::PortInUse,
                        tr("%1 could not %2: the port is in use by another program. Close that "
                           "program and try again.")
-                           .arg(where(), action));
+                           .arg(displayName(), action));
     case SerialDevice::Error::Unsupported:
-        return Failure(
-            Failure::SettingsRejected,
-            tr("%1 could not %2: the device does not support it%3.").arg(where(), action, detail));
+        return Failure(Failure::SettingsRejected,
+                       tr("%1 could not %2: the device does not support it%3.")
+                           .arg(displayName(), action, detail));
     case SerialDevice::Error::None:
     case SerialDevice::Error::Io:
         break;
@@ -115,10 +133,10 @@ Failure SerialPort::deviceFailure(const QString &action) const
     return Failure(Failure::DeviceFailed,
                    tr("%1 could not %2: the device stopped working%3. It may have been unplugged; "
                       "click CLOSE, check the device and click OPEN.")
-                       .arg(where(), action, detail));
+                       .arg(displayName(), action, detail));
 }
 
-QString SerialPort::where() const
+QString SerialPort::displayName() const
 {
     return tr("%1 (%2)").arg(m_portName, m_device->location());
 }

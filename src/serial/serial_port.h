@@ -2,9 +2,9 @@
 
 #include "serial/failure.h"
 #include "serial/line_settings.h"
+#include "serial/received_text_decoder.h"
 
 #include <QObject>
-#include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <memory>
@@ -13,7 +13,8 @@ class SerialDevice;
 
 // The serial communications component of one port, with exactly the operations the window uses:
 // PortOpen, RTSEnable, Settings, Output and Input. Every refusal raises a Failure that names the
-// port, its device and the cause.
+// port, its device and the cause. A device that stopped working is closed once its failure has
+// been raised; what it received before is kept for the next Input.
 class SerialPort : public QObject
 {
     Q_OBJECT
@@ -24,6 +25,11 @@ public:
     ~SerialPort() override;
 
     QString portName() const { return m_portName; }
+    // The port as messages name it: "COM1 (/dev/ttyS0)".
+    QString displayName() const;
+    // Counts the port's openings, so that whoever started something on one opening can tell
+    // whether the port open now is still that one.
+    quint32 openCount() const { return m_openCount; }
 
     bool portOpen() const { return m_open; }
     void setPortOpen(bool open);
@@ -38,14 +44,16 @@ public:
 
 private:
     void requireOpen(const QString &action) const;
-    Failure deviceFailure(const QString &action) const;
-    QString where() const;
+    Failure deviceFailure(const QString &action);
+    Failure describeDeviceFailure(const QString &action) const;
 
     const QString m_portName;
     const std::unique_ptr<SerialDevice> m_device;
     bool m_open = false;
+    quint32 m_openCount = 0;
     QString m_settings = QStringLiteral("9600,n,8,1");
     LineSettings m_line;
     QStringEncoder m_encoder {QStringConverter::System};
-    QStringDecoder m_decoder {QStringConverter::System};
+    ReceivedTextDecoder m_decoder;
+    QString m_unread; // received before the device failed, not yet handed out
 };

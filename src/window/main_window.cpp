@@ -119,7 +119,7 @@ void MainWindow::buildPanel(PortPanel &panel, int index, SerialPort *comm,
     panel.comm = comm;
     for (int row = 0; row < 5; ++row)
         panel.speedCommands[row] = button(ControlDesign::Speed115200 + row);
-    panel.sendCommand = button(ControlDesign::SendCommand);
+    panel.openCommand = button(ControlDesign::OpenCommand);
     panel.sendBox = qobject_cast<TextBox *>(controls[ControlDesign::SendBox]);
     panel.receiveBox = qobject_cast<TextBox *>(controls[ControlDesign::ReceiveBox]);
     panel.statusLine = qobject_cast<StatusLine *>(controls[ControlDesign::StatusLine]);
@@ -132,14 +132,14 @@ void MainWindow::buildPanel(PortPanel &panel, int index, SerialPort *comm,
     caption(ControlDesign::ReceiveCaption)->setBuddy(panel.receiveBox);
     caption(ControlDesign::StatusCaption)->setBuddy(panel.statusLine);
 
-    bindPanel(panel, button(ControlDesign::OpenCommand), button(ControlDesign::CloseCommand),
+    bindPanel(panel, button(ControlDesign::CloseCommand), button(ControlDesign::SendCommand),
               button(ControlDesign::ReadCommand));
 }
 
-void MainWindow::bindPanel(PortPanel &panel, QPushButton *open, QPushButton *close,
+void MainWindow::bindPanel(PortPanel &panel, QPushButton *close, QPushButton *send,
                            QPushButton *read)
 {
-    connect(open, &QPushButton::clicked, this,
+    connect(panel.openCommand, &QPushButton::clicked, this,
             [this, &panel] { run([&] { Open(panel, m_panels); }); });
     connect(close, &QPushButton::clicked, this,
             [this, &panel] { run([&] { Close(panel, m_panels); }); });
@@ -147,8 +147,7 @@ void MainWindow::bindPanel(PortPanel &panel, QPushButton *open, QPushButton *clo
         connect(panel.speedCommands[row], &QPushButton::clicked, this,
                 [this, &panel, row] { run([&] { ChangeSpeed(panel, row, m_panels); }); });
     }
-    connect(panel.sendCommand, &QPushButton::clicked, this,
-            [this, &panel] { run([&] { Send(panel); }); });
+    connect(send, &QPushButton::clicked, this, [this, &panel] { run([&] { Send(panel); }); });
     connect(read, &QPushButton::clicked, this, [this, &panel] { run([&] { Read(panel); }); });
 }
 

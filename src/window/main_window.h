@@ -28,7 +28,7 @@ protected:
 private:
     void buildPanel(PortPanel &panel, int index, SerialPort *comm,
                     std::map<int, QWidget *> &tabOrder);
-    void bindPanel(PortPanel &panel, QPushButton *open, QPushButton *close, QPushButton *read);
+    void bindPanel(PortPanel &panel, QPushButton *close, QPushButton *send, QPushButton *read);
     void run(const std::function<void()> &operation);
     void report(const Failure &failure);
 

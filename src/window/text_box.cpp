@@ -20,7 +20,10 @@ QString TextBox::text() const
 
 void TextBox::setText(const QString &text)
 {
+    // Every line end is one break: CR LF, and a lone CR or LF, in any run. Left to itself,
+    // setPlainText() would pair up a CR with an LF that follows, and turn CR CR LF into one break.
     QString plain = text;
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    plain.replace(u'\r', u'\n');
     setPlainText(plain);
 }

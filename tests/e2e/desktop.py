@@ -10,6 +10,7 @@ import time
 import zlib
 
 from Xlib import X, display as xdisplay, protocol
+from Xlib.ext import xtest
 
 TITLE = "Korvane Change Speed Demo V1.0"
 TWIPS_PER_PIXEL = 15
@@ -88,6 +89,15 @@ class Desktop:
 
     def click_at(self, x, y):
         self.xdotool("mousemove", x, y, "click", 1)
+
+    def quick_clicks(self, *points):
+        """Clicks at each point in turn with no pause: xdotool takes about 100 ms a click, too
+        long for clicks that must land inside one of the program's waits."""
+        for x, y in points:
+            xtest.fake_input(self.x, X.MotionNotify, x=x, y=y)
+            xtest.fake_input(self.x, X.ButtonPress, 1)
+            xtest.fake_input(self.x, X.ButtonRelease, 1)
+        self.x.sync()
 
     def keys(self, *keys):
         self.xdotool("key", "--clearmodifiers", *keys)

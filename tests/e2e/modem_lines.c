@@ -1,8 +1,8 @@
 /*
  * Test-only preload library. Pseudo-terminals have no modem lines, so this answers the
  * modem-line requests for them, keeping an RTS and DTR state per descriptor, and records with a
- * monotonic timestamp every RTS change, line settings change, small write, open and close the
- * program makes on a pseudo-terminal. The record goes to the file named by MODEM_LINES_LOG, one
+ * monotonic timestamp every RTS change, line settings change, exclusive mode change, small write,
+ * open and close the program makes on a pseudo-terminal. The record goes to the file named by MODEM_LINES_LOG, one
  * line per event: "<nanoseconds> <device> <event>".
  */
 #define _GNU_SOURCE
@@ -121,6 +121,8 @@ int ioctl(int fd, unsigned long request, ...)
     void *argument = va_arg(args, void *);
     va_end(args);
 
+    if ((request == TIOCEXCL || request == TIOCNXCL) && fd >= 0 && fd < MAX_FDS && tracked[fd])
+        record(fd, request == TIOCEXCL ? "exclusive 1" : "exclusive 0");
     const int modemRequest = request == TIOCMGET || request == TIOCMSET || request == TIOCMBIS
         || request == TIOCMBIC;
     if (!modemRequest || fd < 0 || fd >= MAX_FDS || !tracked[fd])

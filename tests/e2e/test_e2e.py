@@ -88,8 +88,10 @@ class EndToEnd(unittest.TestCase):
         desktop.save_png(os.path.join(SHOTS, file_name), *self.origin, 296, 460)
 
     def message(self):
-        """Waits for a failure message box, copies its text and dismisses it."""
-        box = desktop.wait_for_windows(2)[1]
+        """Waits for a failure message box, copies its text and dismisses it. Of several boxes,
+        only the newest takes input: it is modal to the window, and so are the others."""
+        desktop.wait_for_windows(2)
+        box = max(w for w in desktop.windows() if w != self.window)
         x, y = desktop.origin(box)
         width, height = desktop.size(box)
         desktop.click_at(x + width // 3, y + height * 2 // 5)  # into the selectable text
@@ -214,18 +216,21 @@ class EndToEnd(unittest.TestCase):
 
     # Faults.
     def test_far_end_disappears(self):
+        closed = self.look("Label6")
         self.open_port(1)
         self.lines[0].hang_up()
         before = self.program.cpu_seconds()
         time.sleep(2)
         self.assertLess(self.program.cpu_seconds() - before, 0.2)  # no spinning
 
-        for button in ("Command2", "Command1"):
-            self.click(button)
-            text = self.message()
-            self.assertIn("8020", text)
-            self.assertIn("COM1", text)
-        self.click("Command9")
+        self.click("Command2")
+        text = self.message()
+        self.assertIn("8020", text)
+        self.assertIn("COM1", text)
+        self.assertEqual(self.look("Label6", like=closed), closed)  # the failure closed it
+        self.click("Command1")  # Read on the closed port: nothing
+        time.sleep(0.5)
+        self.assertEqual(len(desktop.windows()), 1)
         self.click("Command8")  # the device has gone with the line
         self.assertIn("8002", self.message())
 
@@ -239,7 +244,7 @@ class EndToEnd(unittest.TestCase):
         session = f"korvane-e2e-{os.getpid()}"
         self.helpers.append(["tmux", "kill-session", "-t", session])
         subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "80", "-y", "10",
-                        "picocom", "-b", "9600", "--quiet", self.lines[0].near], check=True)
+                        "picocom", "-b", "115200", "--quiet", self.lines[0].near], check=True)
         time.sleep(0.5)  # picocom opens and locks the line
 
         self.click("Command8")
@@ -247,6 +252,8 @@ class EndToEnd(unittest.TestCase):
         self.assertIn("8005", text)
         self.assertIn("COM1", text)
         self.assertIn("in use", text)
+        # The attempt looked at the line and let go: no settings, no exclusive mode touched.
+        self.assertEqual({e.what for e in self.program.events(self.device(1))}, {"open", "close"})
 
         subprocess.run(["tmux", "send-keys", "-t", session, "-l", "still mine"], check=True)
         self.assertEqual(self.lines[0].read(10), b"still mine")
@@ -297,6 +304,34 @@ class EndToEnd(unittest.TestCase):
                 self.assertFalse([e for e in self.program.events(self.device(port))
                                   if e.at > start and e.what.startswith("rts")])
         self.screenshot("e2e-after-storm.png")
+
+    def test_close_and_open_inside_each_wait(self):
+        """A speed change belongs to the opening it started on: after CLOSE and OPEN inside one
+        of its waits, the line sees nothing more of it, only what OPEN itself does."""
+        self.open_port(1)
+        time.sleep(0.3)
+        opening = [e.what for e in self.program.events(self.device(1))]
+        speed, close, reopen = ((self.origin[0] + x, self.origin[1] + y) for x, y in
+                                (centre(self.rects[n]) for n in ("Command10", "Command9", "Command8")))
+        for step in ("rts 0", "write 00", "rts 1"):
+            for attempt in range(3):  # the clicks may miss the 100 ms window on a busy machine
+                start = time.monotonic()
+                desktop.quick_clicks(speed)
+                began = self.program.wait_for_event(self.device(1), step, start)
+                desktop.quick_clicks(close, reopen)
+                closed = self.program.wait_for_event(self.device(1), "close", began.at)
+                text = self.message()
+                time.sleep(0.4)  # longer than what was left of the sequence
+                events = self.program.events(self.device(1))
+                reopened = next(i for i, e in enumerate(events)
+                                if e.at > closed.at and e.what == "open")
+                if events[reopened].at < began.at + 0.100:
+                    break
+            else:
+                self.fail(f"CLOSE and OPEN never landed inside the wait after {step!r}")
+            self.assertIn("8018", text)
+            self.assertIn("cut short", text)
+            self.assertEqual([e.what for e in events[reopened:]], opening, step)
 
     def test_close_window_during_speed_change(self):
         self.open_port(1)

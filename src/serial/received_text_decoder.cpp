@@ -1,0 +1,90 @@
+#include "serial/received_text_decoder.h"
+
+namespace {
+
+// How long the UTF-8 sequence is that a byte starts, and the range its second byte must lie in
+// (Unicode's table of well-formed sequences); length 0 for a byte that starts none.
+struct Lead
+{
+    int length;
+    uchar low;
+    uchar high;
+};
+
+Lead leadOf(uchar byte)
+{
+    if (byte >= 0xC2 && byte <= 0xDF)
+        return {2, 0x80, 0xBF};
+    if (byte == 0xE0)
+        return {3, 0xA0, 0xBF}; // no overlong forms
+    if (byte == 0xED)
+        return {3, 0x80, 0x9F}; // no surrogates
+    if (byte >= 0xE1 && byte <= 0xEF)
+        return {3, 0x80, 0xBF};
+    if (byte == 0xF0)
+        return {4, 0x90, 0xBF};
+    if (byte >= 0xF1 && byte <= 0xF3)
+        return {4, 0x80, 0xBF};
+    if (byte == 0xF4)
+        return {4, 0x80, 0x8F}; // nothing above U+10FFFF
+    return {0, 0, 0};
+}
+
+void appendByte(QString &text, uchar byte)
+{
+    if (byte == '\t' || byte == '\n' || byte == '\r')
+        text += QChar(byte);
+    else if (byte < 0x20)
+        text += QChar(0x2400 + byte);
+    else if (byte == 0x7F)
+        text += QChar(0x2421);
+    else if (byte < 0x80)
+        text += QChar(byte);
+    else
+        text += QLatin1String("\\x") + QString::number(byte, 16).toUpper();
+}
+
+} // namespace
+
+QString ReceivedTextDecoder::decode(const QByteArray &bytes, bool final)
+{
+    const QByteArray data = m_pending + bytes;
+    m_pending.clear();
+    QString text;
+    text.reserve(data.size());
+
+    qsizetype i = 0;
+    while (i < data.size()) {
+        const uchar first = uchar(data[i]);
+        const Lead lead = leadOf(first);
+        int length = lead.length == 0 ? 0 : 1;
+        while (length > 0 && length < lead.length && i + length < data.size()) {
+            const uchar next = uchar(data[i + length]);
+            if (next < (length == 1 ? lead.low : 0x80) || next > (length == 1 ? lead.high : 0xBF))
+                break;
+            ++length;
+        }
+
+        if (length > 0 && length < lead.length && i + length == data.size() && !final) {
+            m_pending = data.mid(i); // the rest of the character is still on its way
+            break;
+        }
+        if (length == 0 || length < lead.length) {
+            appendByte(text, first); // not UTF-8: this byte alone, then go on with the next
+            ++i;
+            continue;
+        }
+
+        char32_t codePoint = first & (0x7F >> length);
+        for (int k = 1; k < length; ++k)
+            codePoint = (codePoint << 6) | (uchar(data[i + k]) & 0x3F);
+        if (codePoint < 0xA0) { // a C1 control, which a text box would show as nothing
+            for (int k = 0; k < length; ++k)
+                appendByte(text, uchar(data[i + k]));
+        } else {
+            text += QChar::fromUcs4(codePoint);
+        }
+        i += length;
+    }
+    return text;
+}
