@@ -1,14 +1,17 @@
 #include "serial/qt_serial_device.h"
 #include "window/main_window.h"
+#include "window/translations.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QLocale>
 
 int main(int argc, char *argv[])
 {
     // The program takes no options: Qt sees only the program's own name.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
+    installTranslations(QLocale::system());
     app.setWindowIcon(QIcon(QStringLiteral(":/packaging/korvane-speed-demo-64.png")));
 
     MainWindow window(std::make_unique<QtSerialDevice>(QStringLiteral(COM1_DEVICE)),

@@ -3,6 +3,7 @@
 #include "serial/exclusive_lock.h"
 #include "serial/line_settings.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <utility>
@@ -14,13 +15,16 @@ QString ioFailureText(QSerialPort::SerialPortError error)
 {
     switch (error) {
     case QSerialPort::ReadError:
-        return QStringLiteral("read error: the line hung up or the device went away");
+        return QCoreApplication::translate("QtSerialDevice",
+                                           "read error: the line hung up or the device went away");
     case QSerialPort::WriteError:
-        return QStringLiteral("write error: the device took no more data");
+        return QCoreApplication::translate("QtSerialDevice",
+                                           "write error: the device took no more data");
     case QSerialPort::ResourceError:
-        return QStringLiteral("the device was removed or became unavailable");
+        return QCoreApplication::translate("QtSerialDevice",
+                                           "the device was removed or became unavailable");
     default:
-        return QStringLiteral("input/output error");
+        return QCoreApplication::translate("QtSerialDevice", "input/output error");
     }
 }
 

@@ -26,6 +26,7 @@ void SerialPort::setPortOpen(bool open)
         m_open = false;
         return;
     }
+    //: What the port could not do, completing "%1 could not %2" and "%1 … cannot %2".
     if (!m_device->open(m_line))
         throw deviceFailure(tr("open"));
     // A character split across two reads must not outlive the session it started in.
@@ -105,6 +106,7 @@ Failure SerialPort::deviceFailure(const QString &action)
 Failure SerialPort::describeDeviceFailure(const QString &action) const
 {
     const QString system = m_device->errorString();
+    //: The system's own words for the failure, appended as %3 below.
     const QString detail = system.isEmpty() ? QString() : tr(" (%1)").arg(system);
     switch (m_device->error()) {
     case SerialDevice::Error::NotFound:
@@ -138,5 +140,6 @@ Failure SerialPort::describeDeviceFailure(const QString &action) const
 
 QString SerialPort::displayName() const
 {
+    //: The port and its device, as in "COM1 (/dev/ttyS0)".
     return tr("%1 (%2)").arg(m_portName, m_device->location());
 }

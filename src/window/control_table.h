@@ -32,7 +32,8 @@ struct ControlDesign
     int left, top, width, height;
     int tabIndexes[2];
     bool enabled;
-    // What a screen reader says after the port's name: "COM1 OPEN", "COM1 send buffer".
+    // What a screen reader says after the port's name: "COM1 OPEN", "COM1 send buffer". Unlike
+    // the designed texts, it is translated (context "ControlDesign").
     const char *accessibleRole;
 };
 

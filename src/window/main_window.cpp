@@ -45,7 +45,9 @@ QWidget *createControl(const ControlDesign &design, int index, QGroupBox *frame)
         control = new StatusLine(frame);
         break;
     }
-    control->setAccessibleName(frame->title() + u' ' + QLatin1String(design.accessibleRole));
+    control->setAccessibleName(
+        frame->title() + u' '
+        + QCoreApplication::translate("ControlDesign", design.accessibleRole));
     control->setObjectName(QString::fromLatin1(design.names[index]));
     control->setGeometry(pixels(design.left, design.top, design.width, design.height));
     control->setEnabled(design.enabled);
@@ -168,6 +170,7 @@ void MainWindow::run(const std::function<void()> &operation)
 void MainWindow::report(const Failure &failure)
 {
     // Shown without a nested event loop, so that the click handler ends at once.
+    //: The failure message box: %1 is the failure's number, %2 its description.
     auto *box
         = new QMessageBox(QMessageBox::Critical, windowTitle(),
                           tr("Error %1\n\n%2").arg(failure.number()).arg(failure.description()),

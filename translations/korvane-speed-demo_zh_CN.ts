@@ -1,0 +1,167 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="en">
+<context>
+    <name>ChangeSpeed</name>
+    <message>
+        <source>The speed change of %1 to %2 was cut short: the port was closed while it ran. Nothing more was sent and the line settings were not changed; the module may already have taken the new speed. Click OPEN and choose the speed again.</source>
+        <translation>%1 切换到 %2 的操作被中断：切换过程中串口被关闭了。此后没有再发送任何数据，串口参数也没有改变；但模块可能已经换到了新的波特率。请点击 OPEN，再重新选择波特率。</translation>
+    </message>
+</context>
+<context>
+    <name>ControlDesign</name>
+    <message>
+        <source>OPEN</source>
+        <translation>OPEN（打开串口）</translation>
+    </message>
+    <message>
+        <source>CLOSE</source>
+        <translation>CLOSE（关闭串口）</translation>
+    </message>
+    <message>
+        <source>115200</source>
+        <translation>115200 波特</translation>
+    </message>
+    <message>
+        <source>57600</source>
+        <translation>57600 波特</translation>
+    </message>
+    <message>
+        <source>38400</source>
+        <translation>38400 波特</translation>
+    </message>
+    <message>
+        <source>19200</source>
+        <translation>19200 波特</translation>
+    </message>
+    <message>
+        <source>9600</source>
+        <translation>9600 波特</translation>
+    </message>
+    <message>
+        <source>send buffer caption</source>
+        <translation>发送缓冲区标签</translation>
+    </message>
+    <message>
+        <source>send buffer</source>
+        <translation>发送缓冲区</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Send（发送）</translation>
+    </message>
+    <message>
+        <source>receive buffer caption</source>
+        <translation>接收缓冲区标签</translation>
+    </message>
+    <message>
+        <source>receive buffer</source>
+        <translation>接收缓冲区</translation>
+    </message>
+    <message>
+        <source>Read</source>
+        <translation>Read（读取）</translation>
+    </message>
+    <message>
+        <source>status caption</source>
+        <translation>状态标签</translation>
+    </message>
+    <message>
+        <source>status</source>
+        <translation>状态</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Error %1
+
+%2</source>
+        <extracomment>The failure message box: %1 is the failure&apos;s number, %2 its description.</extracomment>
+        <translation>错误 %1
+
+%2</translation>
+    </message>
+</context>
+<context>
+    <name>QtSerialDevice</name>
+    <message>
+        <source>read error: the line hung up or the device went away</source>
+        <translation>读取错误：线路已挂断或设备已断开</translation>
+    </message>
+    <message>
+        <source>write error: the device took no more data</source>
+        <translation>写入错误：设备不再接收数据</translation>
+    </message>
+    <message>
+        <source>the device was removed or became unavailable</source>
+        <translation>设备已被移除或无法使用</translation>
+    </message>
+    <message>
+        <source>input/output error</source>
+        <translation>输入/输出错误</translation>
+    </message>
+</context>
+<context>
+    <name>SerialPort</name>
+    <message>
+        <source>open</source>
+        <extracomment>What the port could not do, completing &quot;%1 could not %2&quot; and &quot;%1 … cannot %2&quot;.</extracomment>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <source>set RTS</source>
+        <translation>设置 RTS</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; is not a valid line setting. Use speed, parity, data bits and stop bits, as in &quot;9600,n,8,1&quot;.</source>
+        <translation>%1：“%2”不是有效的串口参数。请依次写出波特率、校验位、数据位和停止位，例如“9600,n,8,1”。</translation>
+    </message>
+    <message>
+        <source>change the line settings to &quot;%1&quot;</source>
+        <translation>把串口参数改为“%1”</translation>
+    </message>
+    <message>
+        <source>send</source>
+        <translation>发送</translation>
+    </message>
+    <message>
+        <source>receive</source>
+        <translation>接收</translation>
+    </message>
+    <message>
+        <source>%1 is not open, so it cannot %2. Click OPEN first.</source>
+        <translation>%1 未打开，无法%2。请先点击 OPEN。</translation>
+    </message>
+    <message>
+        <source> (%1)</source>
+        <extracomment>The system&apos;s own words for the failure, appended as %3 below.</extracomment>
+        <translation>（%1）</translation>
+    </message>
+    <message>
+        <source>%1 could not %2: the device does not exist. Check that the adapter is plugged in.</source>
+        <translation>%1 无法%2：设备不存在。请检查串口适配器是否已插好。</translation>
+    </message>
+    <message>
+        <source>%1 could not %2: permission denied. On Linux, add your user to the dialout group (sudo usermod -aG dialout $USER) and log in again.</source>
+        <translation>%1 无法%2：权限不足。在 Linux 上，请把当前用户加入 dialout 组（sudo usermod -aG dialout $USER），然后重新登录。</translation>
+    </message>
+    <message>
+        <source>%1 could not %2: the port is in use by another program. Close that program and try again.</source>
+        <translation>%1 无法%2：串口正被其他程序占用。请关闭该程序后重试。</translation>
+    </message>
+    <message>
+        <source>%1 could not %2: the device does not support it%3.</source>
+        <translation>%1 无法%2：设备不支持此操作%3。</translation>
+    </message>
+    <message>
+        <source>%1 could not %2: the device stopped working%3. It may have been unplugged; click CLOSE, check the device and click OPEN.</source>
+        <translation>%1 无法%2：设备已停止工作%3。设备可能已被拔出；请点击 CLOSE，检查设备后再点击 OPEN。</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <extracomment>The port and its device, as in &quot;COM1 (/dev/ttyS0)&quot;.</extracomment>
+        <translation>%1（%2）</translation>
+    </message>
+</context>
+</TS>
