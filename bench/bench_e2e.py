@@ -1,3 +1,5 @@
+# Copyright (C) 2026 Korvane Developers
+# SPDX-License-Identifier: MIT
 """Figures from the real program, through the end-to-end set-up: start-up time to the first shown
 window, resident memory after start, processor time per speed change, and the measured timeline
 of one speed change on the line.

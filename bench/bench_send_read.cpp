@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 // Prints what a large Send and Read cost through the real Qt serial device on a pseudo-terminal:
 // a Read that takes 1 MB and shows it, a 1 MB Send handed to the device, and the peak memory.
 #include "pty_pair.h"

@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 // Prints what the speed change costs: how far each 100 ms wait overshoots, the sequence's wall
 // time, the processor time it burns, and how soon a click posted from outside during a wait is
 // served; the same for a busy-polling wait in the same run, for comparison.

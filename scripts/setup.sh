@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# Copyright (C) 2026 Korvane Developers
+# SPDX-License-Identifier: MIT
 # Installs the Debian/Ubuntu packages the build, the program and the tests need, and nothing
 # when they are all there already.
 set -euo pipefail
@@ -12,8 +14,9 @@ packages=(
     socat              # null-modem pairs of pseudo-terminals for the tests
     # the end-to-end tests: a real X server, a person's clicks and keys, another serial program
     xvfb xdotool xclip python3 python3-xlib picocom tmux
-    # the package: its dependencies are computed, and its menu entry checked
-    dpkg-dev file desktop-file-utils
+    # the package: its dependencies are computed, and Debian's, the menu's and the software
+    # centres' own checkers judge it
+    dpkg-dev file desktop-file-utils lintian appstream
 )
 
 missing=()

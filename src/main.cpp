@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 #include "serial/qt_serial_device.h"
 #include "window/main_window.h"
 #include "window/translations.h"
@@ -12,6 +15,8 @@ int main(int argc, char *argv[])
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
     installTranslations(QLocale::system());
+    // Lets the desktop match the window with its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.korvane.speeddemo"));
     app.setWindowIcon(QIcon(QStringLiteral(":/packaging/korvane-speed-demo-64.png")));
 
     MainWindow window(std::make_unique<QtSerialDevice>(QStringLiteral(COM1_DEVICE)),

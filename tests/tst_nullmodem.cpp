@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 #include "pty_pair.h"
 #include "serial/line_settings.h"
 #include "serial/qt_serial_device.h"

@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 // Renders the real window offscreen into a PNG for the docs: COM1 opened and switched to 115200,
 // or with --failure the message box of an OPEN refused for permission, in the system's language
 // (LANG=zh_CN.UTF-8 build/tools/window-screenshot --failure docs/failure-zh_CN.png).

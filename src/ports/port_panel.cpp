@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 #include "ports/port_panel.h"
 
 #include "serial/serial_port.h"

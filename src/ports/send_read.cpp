@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 #include "ports/send_read.h"
 
 #include "ports/port_panel.h"

@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 #include "serial/exclusive_lock.h"
 
 // Windows opens a serial port for one program only; there is nothing more to claim.

@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 #include "serial/failure.h"
 
 Failure::Failure(Number number, const QString &description)

@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 #include "serial/qt_serial_device.h"
 
 #include "serial/exclusive_lock.h"

@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 #include "serial/serial_port.h"
 
 #include "serial/serial_device.h"

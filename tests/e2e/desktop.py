@@ -1,3 +1,5 @@
+# Copyright (C) 2026 Korvane Developers
+# SPDX-License-Identifier: MIT
 """The real program on a real X server, driven as a person would: Xvfb, xdotool, the clipboard.
 
 Control positions come from the window's designed twips in src/window/control_table.cpp.

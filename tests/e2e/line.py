@@ -1,3 +1,5 @@
+# Copyright (C) 2026 Korvane Developers
+# SPDX-License-Identifier: MIT
 """A serial line for the real program: a socat null-modem pair of pseudo-terminals. The program
 opens one end by the name it was built with; the test plays the far end."""
 import os

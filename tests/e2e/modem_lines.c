@@ -1,3 +1,6 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
 /*
  * Test-only preload library. Pseudo-terminals have no modem lines, so this answers the
  * modem-line requests for them, keeping an RTS and DTR state per descriptor, and records with a

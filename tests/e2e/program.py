@@ -1,3 +1,5 @@
+# Copyright (C) 2026 Korvane Developers
+# SPDX-License-Identifier: MIT
 """The real korvane-speed-demo, built as a user builds it, run under the modem-line preload."""
 import os
 import subprocess

@@ -1,3 +1,5 @@
+# Copyright (C) 2026 Korvane Developers
+# SPDX-License-Identifier: MIT
 """End to end: the real program under Xvfb, driven by xdotool, on socat null-modem lines."""
 import os
 import random

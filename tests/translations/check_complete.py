@@ -1,3 +1,5 @@
+# Copyright (C) 2026 Korvane Developers
+# SPDX-License-Identifier: MIT
 """Every source text of the program has a finished translation in each .ts file: lupdate, run on
 the sources into a copy of the file, finds nothing new and nothing unfinished, and every
 translation keeps its source's placeholders (%1, %2...)."""
