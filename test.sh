@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test headless.
+# Copyright (C) 2026 Korvane Developers
+# SPDX-License-Identifier: MIT
+# Installs what is missing, builds, and runs every test headless (scripts/build.sh does the set-up).
 #   ./test.sh              the normal build, in build/
 #   ./test.sh --sanitize   the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
 #                          in build-sanitize/
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/setup.sh
 
 if [[ "${1:-}" == "--sanitize" ]]; then
     sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
