@@ -33,6 +33,12 @@ Lead leadOf(uchar byte)
     return {0, 0, 0};
 }
 
+// Printable ASCII and the line ends: most of what arrives, shown as it is.
+bool isPlain(uchar byte)
+{
+    return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\n' || byte == '\r';
+}
+
 void appendByte(QString &text, uchar byte)
 {
     if (byte == '\t' || byte == '\n' || byte == '\r')
@@ -58,6 +64,15 @@ QString ReceivedTextDecoder::decode(const QByteArray &bytes, bool final)
 
     qsizetype i = 0;
     while (i < data.size()) {
+        qsizetype plainEnd = i;
+        while (plainEnd < data.size() && isPlain(uchar(data[plainEnd])))
+            ++plainEnd;
+        if (plainEnd > i) {
+            text += QLatin1String(data.constData() + i, plainEnd - i);
+            i = plainEnd;
+            continue;
+        }
+
         const uchar first = uchar(data[i]);
         const Lead lead = leadOf(first);
         int length = lead.length == 0 ? 0 : 1;

@@ -5,8 +5,8 @@
  * Test-only preload library. Pseudo-terminals have no modem lines, so this answers the
  * modem-line requests for them, keeping an RTS and DTR state per descriptor, and records with a
  * monotonic timestamp every RTS change, line settings change, exclusive mode change, small write,
- * open and close the program makes on a pseudo-terminal. The record goes to the file named by MODEM_LINES_LOG, one
- * line per event: "<nanoseconds> <device> <event>".
+ * open and close the program makes on a pseudo-terminal. The record goes to the file named by
+ * MODEM_LINES_LOG, one line per event: "<nanoseconds> <device> <event>".
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
