@@ -90,6 +90,17 @@ void TestQtSerialDevice::rejectedSettingsLeaveTheLineAlone()
     termios attributes {};
     QCOMPARE(tcgetattr(line.nearEnd(), &attributes), 0);
     QCOMPARE(cfgetospeed(&attributes), speed_t(B57600));
+
+    // Stored while closed, the same settings are refused by the next OPEN, for the same reason.
+    com->setPortOpen(false);
+    com->setSettings("19200,e,7,1");
+    try {
+        com->setPortOpen(true);
+        QFAIL("an OPEN with settings the device refused was taken as done");
+    } catch (const Failure &failure) {
+        QCOMPARE(failure.number(), Failure::SettingsRejected);
+    }
+    QVERIFY(!com->portOpen());
 }
 
 void TestQtSerialDevice::secondOpenerIsToldInUse()

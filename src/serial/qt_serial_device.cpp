@@ -61,7 +61,9 @@ bool QtSerialDevice::open(const LineSettings &settings)
         return fail();
     }
     if (!apply(settings)) {
-        close();
+        // Closed without close(), which would forget why the open failed.
+        m_port.close();
+        m_lock.release();
         return false;
     }
     return true;
