@@ -124,27 +124,28 @@ void TestAccessibility::keyboardPath()
 
 void TestAccessibility::speedChangeKeepsTheFocus_data()
 {
+    QTest::addColumn<int>("port");
     QTest::addColumn<QString>("command");
     QTest::addColumn<bool>("failsMidway");
     QTest::addColumn<QString>("focusAfter");
 
-    QTest::newRow("COM1 115200") << "Command10" << false << "Command10";
-    QTest::newRow("COM2 115200") << "Command19" << false << "Command19";
-    QTest::newRow("COM2 9600") << "Command15" << false << "Command15";
+    QTest::newRow("COM1 115200") << 1 << "Command10" << false << "Command10";
+    QTest::newRow("COM2 115200") << 2 << "Command19" << false << "Command19";
+    QTest::newRow("COM2 9600") << 2 << "Command15" << false << "Command15";
     // The failure closes the port and disables the speed commands; OPEN takes the focus over.
-    QTest::newRow("COM1 device fails midway") << "Command14" << true << "Command8";
+    QTest::newRow("COM1 device fails midway") << 1 << "Command14" << true << "Command8";
 }
 
 // Space on a speed command, and Space again while and after it runs: the keyboard never acts on
 // the other port by surprise.
 void TestAccessibility::speedChangeKeepsTheFocus()
 {
+    QFETCH(int, port);
     QFETCH(QString, command);
     QFETCH(bool, failsMidway);
     QFETCH(QString, focusAfter);
-    const bool com1 = command == u"Command10" || command == u"Command14";
-    FakeSerialDevice *own = com1 ? m_com1 : m_com2;
-    FakeSerialDevice *other = com1 ? m_com2 : m_com1;
+    FakeSerialDevice *own = port == 1 ? m_com1 : m_com2;
+    FakeSerialDevice *other = port == 1 ? m_com2 : m_com1;
 
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window));
@@ -168,7 +169,7 @@ void TestAccessibility::speedChangeKeepsTheFocus()
     QCOMPARE(other->log(), otherBefore);
     QCOMPARE(own->log().filter("rts off").size(), failsMidway ? 1 : 2);
     if (failsMidway)
-        QCOMPARE(status(com1 ? "Label6" : "Label8"), QStringLiteral("已打开  9600,n,8,1"));
+        QCOMPARE(status(port == 1 ? "Label6" : "Label8"), QStringLiteral("已打开  9600,n,8,1"));
 }
 
 QTEST_MAIN(TestAccessibility)

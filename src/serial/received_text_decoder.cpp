@@ -39,16 +39,13 @@ bool isPlain(uchar byte)
     return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\n' || byte == '\r';
 }
 
+// A byte that is not shown as itself: a control picture or \xHH.
 void appendByte(QString &text, uchar byte)
 {
-    if (byte == '\t' || byte == '\n' || byte == '\r')
-        text += QChar(byte);
-    else if (byte < 0x20)
+    if (byte < 0x20)
         text += QChar(0x2400 + byte);
     else if (byte == 0x7F)
         text += QChar(0x2421);
-    else if (byte < 0x80)
-        text += QChar(byte);
     else
         text += QLatin1String("\\x") + QString::number(byte, 16).toUpper();
 }
@@ -75,19 +72,23 @@ QString ReceivedTextDecoder::decode(const QByteArray &bytes, bool final)
 
         const uchar first = uchar(data[i]);
         const Lead lead = leadOf(first);
-        int length = lead.length == 0 ? 0 : 1;
-        while (length > 0 && length < lead.length && i + length < data.size()) {
+        if (lead.length == 0) {
+            appendByte(text, first);
+            ++i;
+            continue;
+        }
+        int length = 1;
+        while (length < lead.length && i + length < data.size()) {
             const uchar next = uchar(data[i + length]);
             if (next < (length == 1 ? lead.low : 0x80) || next > (length == 1 ? lead.high : 0xBF))
                 break;
             ++length;
         }
-
-        if (length > 0 && length < lead.length && i + length == data.size() && !final) {
-            m_pending = data.mid(i); // the rest of the character is still on its way
-            break;
-        }
-        if (length == 0 || length < lead.length) {
+        if (length < lead.length) {
+            if (i + length == data.size() && !final) {
+                m_pending = data.mid(i); // the rest of the character is still on its way
+                break;
+            }
             appendByte(text, first); // not UTF-8: this byte alone, then go on with the next
             ++i;
             continue;

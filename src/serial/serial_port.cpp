@@ -57,7 +57,7 @@ void SerialPort::setSettings(const QString &settings)
     if (m_open && !m_device->apply(*line)) {
         const Failure failure
             = deviceFailure(tr("change the line settings to \"%1\"").arg(settings));
-        if (m_open)
+        if (m_open) // a device that stopped working has been closed
             m_device->apply(m_line); // the old settings stay in force
         throw failure;
     }
