@@ -2,6 +2,7 @@
 # SPDX-License-Identifier: MIT
 """End to end: the real program under Xvfb, driven by xdotool, on socat null-modem lines."""
 import os
+import pathlib
 import random
 import subprocess
 import sys
@@ -79,6 +80,16 @@ class EndToEnd(unittest.TestCase):
         desktop.keys("ctrl+a", "ctrl+c")
         return desktop.clipboard()
 
+    def read_until(self, read, box, expected, timeout=5.0):
+        """Clicks Read until the box has shown the expected text: each Read shows what came
+        since the last one, and the far end's bytes may still be on their way."""
+        received = ""
+        deadline = time.monotonic() + timeout
+        while received != expected and time.monotonic() < deadline:
+            self.click(read)
+            received += self.copy_text(box)
+        return received
+
     def look(self, name, unlike=None, like=None, timeout=5.0):
         """The control's pixels once the window has repainted it: unlike or like a given look."""
         x, y, width, height = self.rects[name]
@@ -109,6 +120,21 @@ class EndToEnd(unittest.TestCase):
         while len(desktop.windows()) > 1 and time.monotonic() < deadline:
             time.sleep(0.05)
         return text
+
+    def picocom(self, speed, path):
+        """Another serial program on a line, in a tmux session; returns once it holds the line."""
+        session = f"korvane-e2e-{os.getpid()}"
+        self.helpers.append(["tmux", "kill-session", "-t", session])
+        subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "80", "-y", "10",
+                        "picocom", "-b", str(speed), "--quiet", path], check=True)
+        # picocom takes an flock on the line as it opens it, and /proc/locks names the file.
+        line = os.stat(path)
+        held = f" {os.major(line.st_dev):02x}:{os.minor(line.st_dev):02x}:{line.st_ino} "
+        deadline = time.monotonic() + 10
+        while held not in pathlib.Path("/proc/locks").read_text():
+            self.assertLess(time.monotonic(), deadline, "picocom did not take the line")
+            time.sleep(0.05)
+        return session
 
     # What the line saw.
     def device(self, port):
@@ -158,9 +184,8 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(self.lines[0].read(7), b"12345\r\n")
 
         self.lines[0].write(b"hello from the module\r\n")
-        time.sleep(0.2)
-        self.click("Command1")
-        self.assertEqual(self.copy_text("Text3"), "hello from the module\n")
+        self.assertEqual(self.read_until("Command1", "Text3", "hello from the module\n"),
+                         "hello from the module\n")
         self.screenshot("e2e-read.png")
 
         # The lower panel at the same time, with typed text.
@@ -200,16 +225,11 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(self.look("Label6", like=at57600), at57600)
 
     def test_talks_with_another_serial_program(self):
-        session = f"korvane-e2e-{os.getpid()}"
-        self.helpers.append(["tmux", "kill-session", "-t", session])
-        subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "80", "-y", "10",
-                        "picocom", "-b", "9600", "--quiet", self.lines[1].far_path], check=True)
+        session = self.picocom(9600, self.lines[1].far_path)
         self.open_port(2)
-        time.sleep(0.5)
+        self.program.wait_for_event(self.device(2), "settings 9600")
         subprocess.run(["tmux", "send-keys", "-t", session, "-l", "hi there"], check=True)
-        time.sleep(0.3)
-        self.click("Command4")
-        self.assertEqual(self.copy_text("Text4"), "hi there")
+        self.assertEqual(self.read_until("Command4", "Text4", "hi there"), "hi there")
 
         self.click("Command3")
         deadline = time.monotonic() + 5
@@ -247,12 +267,7 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(self.program.running())
 
     def test_port_held_by_another_program(self):
-        session = f"korvane-e2e-{os.getpid()}"
-        self.helpers.append(["tmux", "kill-session", "-t", session])
-        subprocess.run(["tmux", "new-session", "-d", "-s", session, "-x", "80", "-y", "10",
-                        "picocom", "-b", "115200", "--quiet", self.lines[0].near], check=True)
-        time.sleep(0.5)  # picocom opens and locks the line
-
+        session = self.picocom(115200, self.lines[0].near)
         self.click("Command8")
         text = self.message()
         self.assertIn("8005", text)
