@@ -155,8 +155,8 @@
         <translation>%1 无法%2：设备不支持此操作%3。</translation>
     </message>
     <message>
-        <source>%1 could not %2: the device stopped working%3. It may have been unplugged; click CLOSE, check the device and click OPEN.</source>
-        <translation>%1 无法%2：设备已停止工作%3。设备可能已被拔出；请点击 CLOSE，检查设备后再点击 OPEN。</translation>
+        <source>%1 could not %2: the device stopped working%3. It may have been unplugged; check the device and click OPEN.</source>
+        <translation>%1 无法%2：设备已停止工作%3。设备可能已被拔出；请检查设备后再点击 OPEN。</translation>
     </message>
     <message>
         <source>%1 (%2)</source>

@@ -137,7 +137,7 @@ Failure SerialPort::describeDeviceFailure(const QString &action) const
     }
     return Failure(Failure::DeviceFailed,
                    tr("%1 could not %2: the device stopped working%3. It may have been unplugged; "
-                      "click CLOSE, check the device and click OPEN.")
+                      "check the device and click OPEN.")
                        .arg(displayName(), action, detail));
 }
 
