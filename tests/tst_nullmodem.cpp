@@ -185,6 +185,9 @@ void TestNullModem::everyByteIsShown()
         if (c == u'\\' && shown.mid(i + 1, 1) == u"x") {
             readBack += char(shown.mid(i + 2, 2).toInt(nullptr, 16));
             i += 3;
+        } else if (c == u'\\') {
+            readBack += '\\';
+            ++i; // the second of the pair
         } else if (c >= 0x2400 && c <= 0x241F) {
             readBack += char(c - 0x2400);
         } else {

@@ -94,6 +94,10 @@ void TestSendRead::readReplacesTheReceiveBox_data()
         << QByteArray("\xe4\xb8z") << QString::fromUtf8("\\xE4\\xB8z");
     QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80") << "\\xED\\xA0\\x80";
     QTest::newRow("C1 control") << QByteArray("\xc2\x85") << "\\xC2\\x85";
+    // Received as text, neither an escape nor a control picture may pass for the byte it shows.
+    QTest::newRow("backslash doubled") << QByteArray("\\xE9 C:\\") << "\\\\xE9 C:\\\\";
+    QTest::newRow("control picture received as text")
+        << QByteArray("\xe2\x90\x80") << "\\xE2\\x90\\x80";
     QTest::newRow("tab, escape and DEL")
         << QByteArray("a\tb\x1b[0m\x7f") << QString::fromUtf8("a\tb␛[0m␡");
 }

@@ -33,16 +33,27 @@ Lead leadOf(uchar byte)
     return {0, 0, 0};
 }
 
-// Printable ASCII and the line ends: most of what arrives, shown as it is.
+// Printable ASCII and the line ends: most of what arrives, shown as it is. The backslash is not
+// among them: it starts the \xHH of a byte, so it is shown doubled.
 bool isPlain(uchar byte)
 {
-    return (byte >= 0x20 && byte < 0x7F) || byte == '\t' || byte == '\n' || byte == '\r';
+    return (byte >= 0x20 && byte < 0x7F && byte != '\\') || byte == '\t' || byte == '\n'
+        || byte == '\r';
 }
 
-// A byte that is not shown as itself: a control picture or \xHH.
+// Characters shown by their bytes instead: the C1 controls, which a text box shows as nothing,
+// and the control pictures, which in the box stand for control bytes.
+bool showsAsBytes(char32_t codePoint)
+{
+    return codePoint < 0xA0 || (codePoint >= 0x2400 && codePoint <= 0x241F) || codePoint == 0x2421;
+}
+
+// A byte that is not shown as itself: a control picture, \xHH, or the doubled backslash.
 void appendByte(QString &text, uchar byte)
 {
-    if (byte < 0x20)
+    if (byte == '\\')
+        text += QLatin1String("\\\\");
+    else if (byte < 0x20)
         text += QChar(0x2400 + byte);
     else if (byte == 0x7F)
         text += QChar(0x2421);
@@ -97,7 +108,7 @@ QString ReceivedTextDecoder::decode(const QByteArray &bytes, bool final)
         char32_t codePoint = first & (0x7F >> length);
         for (int k = 1; k < length; ++k)
             codePoint = (codePoint << 6) | (uchar(data[i + k]) & 0x3F);
-        if (codePoint < 0xA0) { // a C1 control, which a text box would show as nothing
+        if (showsAsBytes(codePoint)) {
             for (int k = 0; k < length; ++k)
                 appendByte(text, uchar(data[i + k]));
         } else {

@@ -10,7 +10,8 @@
 // characters it encodes, even when a character's bytes arrive in two reads. A control byte that a
 // text box cannot show appears as its Unicode control picture ("␀" for 0x00, "␛" for 0x1B, "␡"
 // for 0x7F); tab, line feed and carriage return stay themselves. Every other byte that is not
-// part of well-formed UTF-8, and the bytes of a C1 control character, appear as "\xHH".
+// part of well-formed UTF-8, and the bytes of a C1 control character or of a received control
+// picture, appear as "\xHH"; a backslash appears doubled, so that each can be told apart.
 class ReceivedTextDecoder
 {
 public:
