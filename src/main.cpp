@@ -1,7 +1,7 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
-#include "serial/qt_serial_device.h"
+#include "serial/serial_device.h"
 #include "window/main_window.h"
 #include "window/translations.h"
 
@@ -19,8 +19,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("com.korvane.speeddemo"));
     app.setWindowIcon(QIcon(QStringLiteral(":/packaging/korvane-speed-demo-64.png")));
 
-    MainWindow window(std::make_unique<QtSerialDevice>(QStringLiteral(COM1_DEVICE)),
-                      std::make_unique<QtSerialDevice>(QStringLiteral(COM2_DEVICE)));
+    MainWindow window(SerialDevice::create(QStringLiteral(COM1_DEVICE)),
+                      SerialDevice::create(QStringLiteral(COM2_DEVICE)));
     window.show();
     return app.exec();
 }

@@ -58,29 +58,29 @@ void TestSerialPort::validSettings_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<qint32>("baudRate");
-    QTest::addColumn<QSerialPort::Parity>("parity");
-    QTest::addColumn<QSerialPort::DataBits>("dataBits");
-    QTest::addColumn<QSerialPort::StopBits>("stopBits");
+    QTest::addColumn<LineSettings::Parity>("parity");
+    QTest::addColumn<int>("dataBits");
+    QTest::addColumn<LineSettings::StopBits>("stopBits");
 
-    QTest::newRow("115200,n,8,1") << "115200,n,8,1" << 115200 << QSerialPort::NoParity
-                                  << QSerialPort::Data8 << QSerialPort::OneStop;
-    QTest::newRow("upper-case parity") << "9600,E,7,2" << 9600 << QSerialPort::EvenParity
-                                       << QSerialPort::Data7 << QSerialPort::TwoStop;
-    QTest::newRow("odd, 5 bits, 1.5 stop") << "19200,o,5,1.5" << 19200 << QSerialPort::OddParity
-                                           << QSerialPort::Data5 << QSerialPort::OneAndHalfStop;
-    QTest::newRow("mark") << "57600,m,6,1" << 57600 << QSerialPort::MarkParity << QSerialPort::Data6
-                          << QSerialPort::OneStop;
-    QTest::newRow("space") << "300,s,8,2" << 300 << QSerialPort::SpaceParity << QSerialPort::Data8
-                           << QSerialPort::TwoStop;
+    QTest::newRow("115200,n,8,1") << "115200,n,8,1" << 115200 << LineSettings::Parity::None << 8
+                                  << LineSettings::StopBits::One;
+    QTest::newRow("upper-case parity")
+        << "9600,E,7,2" << 9600 << LineSettings::Parity::Even << 7 << LineSettings::StopBits::Two;
+    QTest::newRow("odd, 5 bits, 1.5 stop") << "19200,o,5,1.5" << 19200 << LineSettings::Parity::Odd
+                                           << 5 << LineSettings::StopBits::OneAndHalf;
+    QTest::newRow("mark") << "57600,m,6,1" << 57600 << LineSettings::Parity::Mark << 6
+                          << LineSettings::StopBits::One;
+    QTest::newRow("space") << "300,s,8,2" << 300 << LineSettings::Parity::Space << 8
+                           << LineSettings::StopBits::Two;
 }
 
 void TestSerialPort::validSettings()
 {
     QFETCH(QString, text);
     QFETCH(qint32, baudRate);
-    QFETCH(QSerialPort::Parity, parity);
-    QFETCH(QSerialPort::DataBits, dataBits);
-    QFETCH(QSerialPort::StopBits, stopBits);
+    QFETCH(LineSettings::Parity, parity);
+    QFETCH(int, dataBits);
+    QFETCH(LineSettings::StopBits, stopBits);
     const LineSettings expected {baudRate, parity, dataBits, stopBits};
 
     // Written while closed, it is taken at the next open; written while open, at once.

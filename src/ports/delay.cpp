@@ -8,13 +8,6 @@
 
 #include <chrono>
 
-quint32 timeGetTime()
-{
-    using namespace std::chrono;
-    const auto now = duration_cast<milliseconds>(steady_clock::now().time_since_epoch());
-    return quint32(now.count());
-}
-
 bool Delay(qint16 ms, const MillisecondClock &clock)
 {
     const quint32 start = clock();

@@ -7,8 +7,10 @@
 
 #include <functional>
 
-// The system millisecond clock: counts up from an arbitrary start and wraps at 2^32.
-quint32 timeGetTime();
+// The system millisecond clock: counts up from an arbitrary start and wraps at 2^32. On Windows
+// this is winmm's own (the same C symbol; its DWORD is 32 bits there), so this header and
+// <mmsystem.h> never meet in one file.
+extern "C" quint32 timeGetTime();
 
 using MillisecondClock = std::function<quint32()>;
 

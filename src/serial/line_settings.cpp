@@ -15,30 +15,30 @@ constexpr std::array<qint32, 19> standardSpeeds
     = {110,   300,   600,   1200,   2400,   4800,   9600,   14400,  19200, 28800,
        38400, 56000, 57600, 115200, 128000, 230400, 256000, 460800, 921600};
 
-std::optional<QSerialPort::Parity> parityFromLetter(const QString &letter)
+std::optional<LineSettings::Parity> parityFromLetter(const QString &letter)
 {
     const QString lower = letter.toLower();
     if (lower == u"n")
-        return QSerialPort::NoParity;
+        return LineSettings::Parity::None;
     if (lower == u"e")
-        return QSerialPort::EvenParity;
+        return LineSettings::Parity::Even;
     if (lower == u"o")
-        return QSerialPort::OddParity;
+        return LineSettings::Parity::Odd;
     if (lower == u"m")
-        return QSerialPort::MarkParity;
+        return LineSettings::Parity::Mark;
     if (lower == u"s")
-        return QSerialPort::SpaceParity;
+        return LineSettings::Parity::Space;
     return std::nullopt;
 }
 
-std::optional<QSerialPort::StopBits> stopBitsFromText(const QString &text)
+std::optional<LineSettings::StopBits> stopBitsFromText(const QString &text)
 {
     if (text == u"1")
-        return QSerialPort::OneStop;
+        return LineSettings::StopBits::One;
     if (text == u"1.5")
-        return QSerialPort::OneAndHalfStop;
+        return LineSettings::StopBits::OneAndHalf;
     if (text == u"2")
-        return QSerialPort::TwoStop;
+        return LineSettings::StopBits::Two;
     return std::nullopt;
 }
 
@@ -66,6 +66,5 @@ std::optional<LineSettings> LineSettings::parse(const QString &text)
     if (!parity || !stopBits || bits < u'5' || bits > u'8')
         return std::nullopt;
 
-    const auto dataBits = QSerialPort::DataBits(bits.unicode() - u'0');
-    return LineSettings {speed, *parity, dataBits, *stopBits};
+    return LineSettings {speed, *parity, bits.unicode() - u'0', *stopBits};
 }

@@ -3,18 +3,21 @@
 
 #pragma once
 
-#include <QSerialPort>
 #include <QString>
 
 #include <optional>
 
 // A line configuration as the settings string spells it: "115200,n,8,1".
+// Each device turns it into its own system's terms.
 struct LineSettings
 {
+    enum class Parity { None, Even, Odd, Mark, Space };
+    enum class StopBits { One, OneAndHalf, Two };
+
     qint32 baudRate = 9600;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
-    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    Parity parity = Parity::None;
+    int dataBits = 8; // 5 to 8
+    StopBits stopBits = StopBits::One;
 
     // Empty when the text is malformed or names a speed no serial port offers.
     static std::optional<LineSettings> parse(const QString &text);

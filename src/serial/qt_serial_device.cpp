@@ -31,7 +31,42 @@ QString ioFailureText(QSerialPort::SerialPortError error)
     }
 }
 
+QSerialPort::Parity qtParity(LineSettings::Parity parity)
+{
+    switch (parity) {
+    case LineSettings::Parity::Even:
+        return QSerialPort::EvenParity;
+    case LineSettings::Parity::Odd:
+        return QSerialPort::OddParity;
+    case LineSettings::Parity::Mark:
+        return QSerialPort::MarkParity;
+    case LineSettings::Parity::Space:
+        return QSerialPort::SpaceParity;
+    case LineSettings::Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits qtStopBits(LineSettings::StopBits stopBits)
+{
+    switch (stopBits) {
+    case LineSettings::StopBits::OneAndHalf:
+        return QSerialPort::OneAndHalfStop;
+    case LineSettings::StopBits::Two:
+        return QSerialPort::TwoStop;
+    case LineSettings::StopBits::One:
+        break;
+    }
+    return QSerialPort::OneStop;
+}
+
 } // namespace
+
+std::unique_ptr<SerialDevice> SerialDevice::create(const QString &location)
+{
+    return std::make_unique<QtSerialDevice>(location);
+}
 
 QtSerialDevice::QtSerialDevice(const QString &location)
     : m_location(location)
@@ -85,9 +120,9 @@ bool QtSerialDevice::apply(const LineSettings &settings)
     // working copy of the terminal attributes, and only a later successful call writes a
     // consistent whole back to the device.
     bool applied = m_port.setBaudRate(settings.baudRate);
-    applied &= m_port.setParity(settings.parity);
-    applied &= m_port.setDataBits(settings.dataBits);
-    applied &= m_port.setStopBits(settings.stopBits);
+    applied &= m_port.setParity(qtParity(settings.parity));
+    applied &= m_port.setDataBits(QSerialPort::DataBits(settings.dataBits));
+    applied &= m_port.setStopBits(qtStopBits(settings.stopBits));
     applied &= m_port.setFlowControl(QSerialPort::NoFlowControl);
     return applied || fail();
 }

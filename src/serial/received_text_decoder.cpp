@@ -82,32 +82,17 @@ QString ReceivedTextDecoder::decode(const QByteArray &bytes, bool final)
         }
 
         const uchar first = uchar(data[i]);
-        const Lead lead = leadOf(first);
-        if (lead.length == 0) {
-            appendByte(text, first);
+        char32_t codePoint = 0;
+        const int length = systemCharacter(data.constData() + i, data.size() - i, codePoint);
+        if (length < 0 && !final) {
+            m_pending = data.mid(i); // the rest of the character is still on its way
+            break;
+        }
+        if (length <= 0) {
+            appendByte(text, first); // no character: this byte alone, then go on with the next
             ++i;
             continue;
         }
-        int length = 1;
-        while (length < lead.length && i + length < data.size()) {
-            const uchar next = uchar(data[i + length]);
-            if (next < (length == 1 ? lead.low : 0x80) || next > (length == 1 ? lead.high : 0xBF))
-                break;
-            ++length;
-        }
-        if (length < lead.length) {
-            if (i + length == data.size() && !final) {
-                m_pending = data.mid(i); // the rest of the character is still on its way
-                break;
-            }
-            appendByte(text, first); // not UTF-8: this byte alone, then go on with the next
-            ++i;
-            continue;
-        }
-
-        char32_t codePoint = first & (0x7F >> length);
-        for (int k = 1; k < length; ++k)
-            codePoint = (codePoint << 6) | (uchar(data[i + k]) & 0x3F);
         if (showsAsBytes(codePoint)) {
             for (int k = 0; k < length; ++k)
                 appendByte(text, uchar(data[i + k]));
@@ -117,4 +102,25 @@ QString ReceivedTextDecoder::decode(const QByteArray &bytes, bool final)
         i += length;
     }
     return text;
+}
+
+int ReceivedTextDecoder::utf8Character(const char *bytes, qsizetype size, char32_t &codePoint)
+{
+    const uchar first = uchar(bytes[0]);
+    const Lead lead = leadOf(first);
+    if (lead.length == 0)
+        return 0;
+    int length = 1;
+    while (length < lead.length && length < size) {
+        const uchar next = uchar(bytes[length]);
+        if (next < (length == 1 ? lead.low : 0x80) || next > (length == 1 ? lead.high : 0xBF))
+            return 0;
+        ++length;
+    }
+    if (length < lead.length)
+        return -1;
+    codePoint = first & (0x7F >> length);
+    for (int k = 1; k < length; ++k)
+        codePoint = (codePoint << 6) | (uchar(bytes[k]) & 0x3F);
+    return length;
 }

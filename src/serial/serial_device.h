@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
+
 struct LineSettings;
 
 // The thin seam between the serial component and a real line. Implementations only move bytes
@@ -16,6 +18,10 @@ public:
     enum class Error { None, NotFound, PermissionDenied, InUse, Unsupported, Io };
 
     virtual ~SerialDevice() = default;
+
+    // The system's own device at that location: Qt Serial Port on Linux, the communications API
+    // on Windows.
+    static std::unique_ptr<SerialDevice> create(const QString &location);
 
     // Where the device lives, for messages: "/dev/ttyS0", "COM1".
     virtual QString location() const = 0;
