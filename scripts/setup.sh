@@ -18,17 +18,26 @@ packages=(
     # centres' own checkers judge it
     dpkg-dev file desktop-file-utils lintian appstream
 )
+# The Windows program: cross-built with MinGW-w64 against a Qt built from Debian's source (which
+# apt-get source fetches, xz unpacks), tested under Wine in a Chinese locale.
+if [[ "${1:-}" == "--windows" ]]; then
+    packages+=(g++-mingw-w64-x86-64-posix xz-utils wine wine64 locales)
+fi
 
 missing=()
 for package in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
     [[ "$status" == "install ok installed" ]] || missing+=("$package")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
-
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-echo "Installing: ${missing[*]}"
-"${sudo[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
+if [[ ${#missing[@]} -gt 0 ]]; then
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+fi
+# Wine takes its code page from the locale, which must exist: 936 for zh_CN.
+if [[ "${1:-}" == "--windows" ]] && ! locale -a | grep -qx 'zh_CN.utf8'; then
+    "${sudo[@]}" localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+fi

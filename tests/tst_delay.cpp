@@ -17,6 +17,13 @@ quint32 clockNearWrap()
     return 0xFFFFFFC0u + (timeGetTime() - clockBase);
 }
 
+// A clock that ticks every 64 ms, the first tick 4 ms after the test starts: by its readings
+// alone, a wait of 100 would end after 68 ms.
+quint32 coarseClock()
+{
+    return (timeGetTime() - clockBase + 60) / 64 * 64;
+}
+
 } // namespace
 
 // The responsive wait: how long it lasts, the wrap of the 32-bit clock, events during the wait,
@@ -29,6 +36,7 @@ private slots:
     void lastsAtLeastItsMilliseconds_data();
     void lastsAtLeastItsMilliseconds();
     void acrossTheClockWrap();
+    void coarseClockEndsNoWaitEarly();
     void servesEventsWhileWaiting();
     void givesUpWhenTheApplicationQuits();
 };
@@ -64,6 +72,15 @@ void TestDelay::acrossTheClockWrap()
     QVERIFY(clockNearWrap() < 0x1000u); // the clock did wrap during the wait
     QVERIFY(timer.elapsed() >= 100);
     QVERIFY(timer.elapsed() < 5000); // not the 49 days of a wrong difference
+}
+
+void TestDelay::coarseClockEndsNoWaitEarly()
+{
+    clockBase = timeGetTime();
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(Delay(100, coarseClock));
+    QVERIFY2(timer.nsecsElapsed() >= 100000000, qPrintable(QString::number(timer.nsecsElapsed())));
 }
 
 void TestDelay::servesEventsWhileWaiting()

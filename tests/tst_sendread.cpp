@@ -142,6 +142,8 @@ void TestSendRead::secondReadShowsOnlyWhatCameAfter()
     QCOMPARE(box("Text3")->text(), QString());
 
     // A character whose bytes arrive split between two Reads is shown whole by the second.
+    if (!utf8 && !gbk)
+        return;
     m_com1->receive("x" + middle.first(1));
     click("Command1");
     QCOMPARE(box("Text3")->text(), QStringLiteral("x"));

@@ -8,8 +8,6 @@
 #include <QLocale>
 #include <QTranslator>
 
-#include <utility>
-
 void installTranslations(const QLocale &locale)
 {
     QCoreApplication *const app = QCoreApplication::instance();
@@ -19,18 +17,18 @@ void installTranslations(const QLocale &locale)
     }
 
     // The program's own catalogue is built in, so that an installed program and the build tree
-    // speak alike; Qt's come with the system.
-    const QString system = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    const std::pair<const char *, QString> catalogues[] = {
-        {"korvane-speed-demo", QStringLiteral(":/i18n")},
-        {"qtbase", system},
-        {"qtserialport", system},
-    };
-    for (const auto &[name, directory] : catalogues) {
-        auto *translator = new QTranslator(app);
-        if (translator->load(locale, QString::fromLatin1(name), QStringLiteral("_"), directory))
-            QCoreApplication::installTranslator(translator);
-        else
+    // speak alike; Qt's come with the system, or are built in where the system has none
+    // (Windows).
+    const QString folders[]
+        = {QStringLiteral(":/i18n"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+    for (const char *name : {"korvane-speed-demo", "qtbase", "qtserialport"}) {
+        for (const QString &folder : folders) {
+            auto *translator = new QTranslator(app);
+            if (translator->load(locale, QString::fromLatin1(name), QStringLiteral("_"), folder)) {
+                QCoreApplication::installTranslator(translator);
+                break;
+            }
             delete translator;
+        }
     }
 }

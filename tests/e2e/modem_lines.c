@@ -6,7 +6,11 @@
  * modem-line requests for them, keeping an RTS and DTR state per descriptor, and records with a
  * monotonic timestamp every RTS change, line settings change, exclusive mode change, small write,
  * open and close the program makes on a pseudo-terminal. The record goes to the file named by
- * MODEM_LINES_LOG, one line per event: "<nanoseconds> <device> <event>".
+ * MODEM_LINES_LOG, one line per event: "<nanoseconds> <device> <event>". Under Wine the program
+ * gets its devices' descriptors from Wine's server, often a fresh one for each call, so the
+ * modem lines belong to the device, not to a descriptor. With MODEM_LINES_EXCLUSIVE set, a line
+ * is opened by one program at a time, as a Windows driver has it: an open of a line that is
+ * open elsewhere is refused as access denied.
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -15,7 +19,10 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <errno.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
@@ -24,15 +31,23 @@
 
 #define MAX_FDS 1024
 
-static int modemState[MAX_FDS];
+static int modemStates[MAX_FDS]; /* by pseudo-terminal number */
 static int tracked[MAX_FDS];
 
-static int isPtySlave(int fd)
+/* The pseudo-terminal's number plus one, or 0 for anything else. */
+static int ptyOf(int fd)
 {
     struct stat st;
     if (fd < 0 || fd >= MAX_FDS || fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
         return 0;
-    return major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
+    if (major(st.st_rdev) < 136 || major(st.st_rdev) > 143)
+        return 0;
+    return (int)(((major(st.st_rdev) - 136) * 256 + minor(st.st_rdev)) % (MAX_FDS - 1)) + 1;
+}
+
+static int *modemState(int fd)
+{
+    return &modemStates[ptyOf(fd)];
 }
 
 static void record(int fd, const char *event)
@@ -77,10 +92,18 @@ static long speedOf(speed_t code)
 
 static int trackIfPty(int fd)
 {
-    if (!isPtySlave(fd))
+    if (!ptyOf(fd))
         return fd;
+    if (getenv("MODEM_LINES_EXCLUSIVE") && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        static int (*realClose)(int);
+        if (!realClose)
+            realClose = (int (*)(int))dlsym(RTLD_NEXT, "close");
+        realClose(fd);
+        errno = EACCES;
+        return -1;
+    }
     tracked[fd] = 1;
-    modemState[fd] = TIOCM_DTR | TIOCM_RTS; /* raised with the port, as a real driver does */
+    *modemState(fd) = TIOCM_DTR | TIOCM_RTS; /* raised with the port, as a real driver does */
     record(fd, "open");
     return fd;
 }
@@ -132,18 +155,40 @@ int ioctl(int fd, unsigned long request, ...)
         return realIoctl(fd, request, argument);
 
     int *bits = (int *)argument;
-    const int before = modemState[fd];
+    int *state = modemState(fd);
+    const int before = *state;
     if (request == TIOCMGET)
-        *bits = modemState[fd];
+        *bits = *state;
     else if (request == TIOCMSET)
-        modemState[fd] = *bits;
+        *state = *bits;
     else if (request == TIOCMBIS)
-        modemState[fd] |= *bits;
+        *state |= *bits;
     else
-        modemState[fd] &= ~*bits;
-    if ((before ^ modemState[fd]) & TIOCM_RTS)
-        record(fd, modemState[fd] & TIOCM_RTS ? "rts 1" : "rts 0");
+        *state &= ~*bits;
+    if ((before ^ *state) & TIOCM_RTS)
+        record(fd, *state & TIOCM_RTS ? "rts 1" : "rts 0");
     return 0;
+}
+
+/* Wine's server hands out descriptors of devices it opened: track them without an open. */
+ssize_t recvmsg(int socket, struct msghdr *message, int flags)
+{
+    static ssize_t (*realRecvmsg)(int, struct msghdr *, int);
+    if (!realRecvmsg)
+        realRecvmsg = (ssize_t(*)(int, struct msghdr *, int))dlsym(RTLD_NEXT, "recvmsg");
+    const ssize_t result = realRecvmsg(socket, message, flags);
+    if (result < 0)
+        return result;
+    for (struct cmsghdr *c = CMSG_FIRSTHDR(message); c; c = CMSG_NXTHDR(message, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
+            continue;
+        const int *fds = (const int *)CMSG_DATA(c);
+        for (size_t i = 0; i < (c->cmsg_len - CMSG_LEN(0)) / sizeof(int); ++i) {
+            if (ptyOf(fds[i]))
+                tracked[fds[i]] = 1;
+        }
+    }
+    return result;
 }
 
 int tcsetattr(int fd, int when, const struct termios *attributes)

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Copyright (C) 2026 Korvane Developers
+# SPDX-License-Identifier: MIT
+# Runs a Windows program under Wine in a private prefix in the given directory:
+#   run.sh DIR PROGRAM [ARGUMENTS...]
+# Wine's COM1 and COM2 are the links DIR/com1 and DIR/com2, which a test points at its own
+# pseudo-terminals; with no link there, the port does not exist. Wine would otherwise take
+# /dev/ttyS0, /dev/ttyS1... as COM ports, and on a test machine /dev/ttyS0 can be its console:
+# every Wine process here runs where no serial device exists, and the prefix is checked before
+# anything runs in it.
+set -euo pipefail
+dir=$(realpath -m "$1")
+shift
+
+# Wine makes every window on an X display, even the hidden one behind Qt's event loop: without
+# a display, run on a virtual one, and leave no Wine process behind that would outlive it.
+if [[ -z "${DISPLAY:-}" ]]; then
+    exec xvfb-run --auto-servernum --server-args="-screen 0 1280x1024x24" \
+        bash "$0" "$dir" "$@" --and-end
+fi
+end_wine=false
+if [[ "${*: -1}" == "--and-end" ]]; then
+    end_wine=true
+    set -- "${@:1:$#-1}"
+fi
+
+export WINEPREFIX="$dir/prefix" WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko install dialogs in a fresh prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# Qt's offscreen platform on Windows reads its fonts from one folder: the host's own.
+mkdir -p "$dir/fonts"
+for font in /usr/share/fonts/truetype/dejavu/DejaVuSans*.ttf /usr/share/fonts/truetype/wqy/*.tt?; do
+    [[ -e "$font" ]] && ln -sf "$font" "$dir/fonts/"
+done
+export QT_QPA_FONTDIR="Z:$dir/fonts"
+# Without a console window Qt would log, and Qt Test report, to the debugger instead.
+export QT_FORCE_STDERR_LOGGING=1
+# Wine keeps the host's QT_ variables from Windows programs, and passes them on as WINEQT_.
+for name in $(compgen -e | grep '^QT_'); do
+    export "WINE$name=${!name}"
+done
+
+# A /dev of its own with no serial device in it at all, only what Wine and the tests' own
+# pseudo-terminals need.
+sandboxed() {
+    local unshare=(unshare --mount --propagation private)
+    [[ $(id -u) -eq 0 ]] || unshare=(unshare --user --map-root-user --mount --propagation private)
+    "${unshare[@]}" bash -c '
+        set -e
+        old=$(mktemp -d)
+        mount --rbind /dev "$old"
+        mount -t tmpfs -o mode=755 dev /dev
+        for node in null zero full random urandom tty ptmx; do
+            touch "/dev/$node"
+            mount --bind "$old/$node" "/dev/$node"
+        done
+        for dir in pts shm; do
+            mkdir "/dev/$dir"
+            mount --rbind "$old/$dir" "/dev/$dir"
+        done
+        ln -s /proc/self/fd /dev/fd
+        umount -l "$old"
+        rmdir "$old"
+        exec "$@"' sandboxed "$@"
+}
+
+if [[ ! -f "$WINEPREFIX/.ports" ]]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    echo "wine: making a private prefix in $WINEPREFIX" >&2
+    sandboxed wineboot --init >/dev/null 2>&1
+    for port in COM1 COM2; do
+        sandboxed wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$dir/${port,,}" /f >/dev/null 2>&1
+    done
+    # Wine makes its port links when it starts; start it again so that it reads them.
+    sandboxed wineserver --wait
+    sandboxed wineboot --restart >/dev/null 2>&1
+    sandboxed wineserver --wait
+    touch "$WINEPREFIX/.ports"
+fi
+
+for link in "$WINEPREFIX"/dosdevices/com*; do
+    [[ -L "$link" ]] || continue
+    case "$(readlink "$link")" in
+    "$dir/com1" | "$dir/com2") ;;
+    *)
+        echo "wine: $link leads to $(readlink "$link"), not to a test's own line; not running" >&2
+        exit 1
+        ;;
+    esac
+done
+[[ -L "$WINEPREFIX/dosdevices/com1" && -L "$WINEPREFIX/dosdevices/com2" ]] || {
+    echo "wine: the prefix has no COM1/COM2 of its own; not running" >&2
+    exit 1
+}
+
+status=0
+sandboxed wine "$@" || status=$?
+if $end_wine; then
+    sandboxed wineserver --kill
+fi
+exit $status
