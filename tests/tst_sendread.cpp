@@ -23,6 +23,8 @@ private slots:
     void sendsTheWholeText_data();
     void sendsTheWholeText();
     void sendingTwiceSendsTwice();
+    void textWithoutBytesIsRefused_data();
+    void textWithoutBytesIsRefused();
     void readReplacesTheReceiveBox_data();
     void readReplacesTheReceiveBox();
     void secondReadShowsOnlyWhatCameAfter();
@@ -88,6 +90,30 @@ void TestSendRead::sendingTwiceSendsTwice()
     click("Command2");
     QCOMPARE(m_com1->written(), QByteArray("12345\r\n12345\r\n"));
     QCOMPARE(box("Text1")->text(), QStringLiteral("12345\r\n"));
+}
+
+void TestSendRead::textWithoutBytesIsRefused_data()
+{
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("lone surrogate") << QString(QChar(0xd800)) + QStringLiteral("abc");
+    if (gbk)
+        QTest::newRow("outside code page 936") << QString::fromUtf8("ok 😀");
+}
+
+void TestSendRead::textWithoutBytesIsRefused()
+{
+    QFETCH(QString, text);
+
+    box("Text1")->setText(text);
+    click("Command2");
+    auto *message = m_window->findChild<QMessageBox *>();
+    QVERIFY(message);
+    QVERIFY2(message->text().contains("380") && message->text().contains("COM1"),
+             qPrintable(message->text()));
+    message->close();
+    QCOMPARE(m_com1->written(), QByteArray());
+    QVERIFY(m_com1->isOpen());
 }
 
 void TestSendRead::readReplacesTheReceiveBox_data()

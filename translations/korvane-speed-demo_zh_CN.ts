@@ -118,6 +118,10 @@
         <translation>%1：“%2”不是有效的串口参数。请依次写出波特率、校验位、数据位和停止位，例如“9600,n,8,1”。</translation>
     </message>
     <message>
+        <source>%1 cannot send the text: it holds characters that the system&apos;s character set has no bytes for. Nothing was sent.</source>
+        <translation>%1 无法发送这段文字：其中有系统字符集无法表示的字符。什么都没有发送。</translation>
+    </message>
+    <message>
         <source>change the line settings to &quot;%1&quot;</source>
         <translation>把串口参数改为“%1”</translation>
     </message>

@@ -14,6 +14,7 @@ class Failure : public std::exception
 public:
     enum Number {
         InvalidSettings = 380,
+        InvalidText = InvalidSettings, // a value the property cannot take, as for settings
         DeviceNotFound = 8002,
         PermissionDenied = 8003,
         PortInUse = 8005,

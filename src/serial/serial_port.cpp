@@ -69,6 +69,14 @@ void SerialPort::setOutput(const QString &text)
 {
     requireOpen(tr("send"));
     const QByteArray bytes = m_encoder.encode(text);
+    // A character the system's 8-bit encoding has no bytes for would leave as "?" or as a
+    // look-alike (Windows' code pages): refuse the text, before any of it is sent.
+    if (QStringDecoder(QStringConverter::System).decode(bytes) != text) {
+        throw Failure(Failure::InvalidText,
+                      tr("%1 cannot send the text: it holds characters that the system's "
+                         "character set has no bytes for. Nothing was sent.")
+                          .arg(displayName()));
+    }
     if (!bytes.isEmpty() && !m_device->write(bytes))
         throw deviceFailure(tr("send"));
 }

@@ -40,12 +40,12 @@ SerialPort *TestWin32SerialDevice::port(const QString &name)
     return new SerialPort(name, std::make_unique<Win32SerialDevice>(name), this);
 }
 
-// What the port receives until it has at least size characters. Each Input takes what it
-// returns, so the texts are added up.
+// What the port receives until it has at least size characters, or a minute has passed. Each
+// Input takes what it returns, so the texts are added up.
 QString TestWin32SerialDevice::receive(SerialPort *port, qsizetype size)
 {
     QString received;
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor(
         [&] {
             received += port->input();
             return received.size() >= size;
