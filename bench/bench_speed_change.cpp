@@ -4,6 +4,7 @@
 // Prints what the speed change costs: how far each 100 ms wait overshoots, the sequence's wall
 // time, the processor time it burns, and how soon a click posted from outside during a wait is
 // served; the same for a busy-polling wait in the same run, for comparison.
+#include "cpu_time.h"
 #include "fake_serial_device.h"
 #include "ports/delay.h"
 #include "serial/serial_port.h"
@@ -17,7 +18,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <thread>
 
 namespace {
@@ -41,11 +41,6 @@ double median(QList<double> values)
 double maximum(const QList<double> &values)
 {
     return values.isEmpty() ? 0 : *std::max_element(values.begin(), values.end());
-}
-
-double cpuMsNow()
-{
-    return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC;
 }
 
 // The wait as first designed: read the clock and process events in a tight loop.
@@ -88,12 +83,12 @@ void measure(const std::function<void()> &sequence, const FakeSerialDevice &devi
         }
     });
 
-    const double cpuBefore = cpuMsNow();
+    const double cpuBefore = processCpuMs();
     QElapsedTimer wall;
     wall.start();
     sequence();
     figures.wallMs.append(wall.nsecsElapsed() / 1e6);
-    figures.cpuMs.append(cpuMsNow() - cpuBefore);
+    figures.cpuMs.append(processCpuMs() - cpuBefore);
     poster.join();
     QObject::disconnect(connection);
     figures.clickMs.append(std::chrono::duration<double, std::milli>(served - posted).count());

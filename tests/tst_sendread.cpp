@@ -64,6 +64,7 @@ void TestSendRead::sendsTheWholeText_data()
     QTest::newRow("bare LF goes out as CR LF") << "a\nb" << QByteArray("61 0d 0a 62");
     QTest::newRow("speed codes are one byte each")
         << QString::fromUtf16(u"\u0000\u0001\u0004", 3) << QByteArray("00 01 04");
+    QTest::newRow("the code of 115200 alone") << QString(QChar(0)) << QByteArray("00");
     if (utf8 || gbk)
         QTest::newRow("text in the system's encoding")
             << QString::fromUtf8("中") << middle.toHex(' ');

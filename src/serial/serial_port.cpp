@@ -70,8 +70,10 @@ void SerialPort::setOutput(const QString &text)
     requireOpen(tr("send"));
     const QByteArray bytes = m_encoder.encode(text);
     // A character the system's 8-bit encoding has no bytes for would leave as "?" or as a
-    // look-alike (Windows' code pages): refuse the text, before any of it is sent.
-    if (QStringDecoder(QStringConverter::System).decode(bytes) != text) {
+    // look-alike (Windows' code pages): refuse the text, before any of it is sent. The bytes
+    // are read back with a plain letter after them, as Qt's Windows decoder drops a NUL at the
+    // end, and the speed code of 115200 is a lone NUL.
+    if (QStringDecoder(QStringConverter::System).decode(bytes + 'x') != text + u'x') {
         throw Failure(Failure::InvalidText,
                       tr("%1 cannot send the text: it holds characters that the system's "
                          "character set has no bytes for. Nothing was sent.")

@@ -19,7 +19,7 @@ preload="$dir/modem_lines.so"
 lines=$(mktemp -d)
 socat pty,raw,echo=0,link="$lines/a" pty,raw,echo=0,link="$lines/b" &
 socat=$!
-trap 'kill $socat 2>/dev/null; rm -rf "$lines"; rm -f "$dir/com1" "$dir/com2"' EXIT
+trap 'kill $socat 2>/dev/null || true; rm -rf "$lines" "$dir/com1" "$dir/com2"' EXIT
 for _ in $(seq 200); do
     [[ -e "$lines/a" && -e "$lines/b" ]] && break
     sleep 0.05
