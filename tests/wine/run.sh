@@ -4,10 +4,10 @@
 # Runs a Windows program under Wine in a private prefix in the given directory:
 #   run.sh DIR PROGRAM [ARGUMENTS...]
 # Wine's COM1 and COM2 are the links DIR/com1 and DIR/com2, which a test points at its own
-# pseudo-terminals; with no link there, the port does not exist. Wine would otherwise take
-# /dev/ttyS0, /dev/ttyS1... as COM ports, and on a test machine /dev/ttyS0 can be its console:
-# every Wine process here runs where no serial device exists, and the prefix is checked before
-# anything runs in it.
+# pseudo-terminals; with no link there, the port does not exist. Wine would otherwise take the
+# machine's own serial devices (ttyS0, ttyS1...) as COM ports, and on a test machine ttyS0 can
+# be its console: every Wine process here runs where no serial device exists, and the prefix is
+# checked before anything runs in it.
 set -euo pipefail
 dir=$(realpath -m "$1")
 shift
