@@ -92,10 +92,13 @@ bool Win32SerialDevice::open(const LineSettings &settings)
     // Reads take what the driver holds and return at once; writes have no time limit.
     COMMTIMEOUTS timeouts {MAXDWORD, 0, 0, 0, 0};
     m_requestToSend = true; // raised with the port, as on every other system
-    if (!SetCommTimeouts(m_handle, &timeouts) || !SetCommMask(m_handle, EV_RXCHAR))
-        fail(GetLastError());
-    else if (apply(settings))
+    if (!SetCommTimeouts(m_handle, &timeouts) || !SetCommMask(m_handle, EV_RXCHAR)) {
+        // A name that opens but is no serial line (Wine keeps a port whose line has gone).
+        const DWORD code = GetLastError();
+        fail(code, code == ERROR_INVALID_FUNCTION ? Error::NotFound : Error::Io);
+    } else if (apply(settings)) {
         watchReceived();
+    }
     if (m_error == Error::None)
         return true;
     // Closed without close(), which would forget why the open failed.

@@ -112,6 +112,12 @@ class Desktop:
                                 capture_output=True, timeout=10)
         return result.stdout.decode("utf-8", "replace")
 
+    def set_clipboard(self, text):
+        # xclip stays behind to serve the text until someone copies: not on our output.
+        subprocess.run(["xclip", "-i", "-selection", "clipboard"], env=self.env,
+                       input=text.encode(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=10, check=True)
+
     def close_window(self, window):
         """Asks the window to close, as a window manager does for its close button."""
         target = self.x.create_resource_object("window", window)

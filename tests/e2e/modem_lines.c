@@ -31,7 +31,6 @@
 
 #define MAX_FDS 1024
 
-static int modemStates[MAX_FDS]; /* by pseudo-terminal number */
 static int tracked[MAX_FDS];
 
 /* The pseudo-terminal's number plus one, or 0 for anything else. */
@@ -45,9 +44,45 @@ static int ptyOf(int fd)
     return (int)(((major(st.st_rdev) - 136) * 256 + minor(st.st_rdev)) % (MAX_FDS - 1)) + 1;
 }
 
-static int *modemState(int fd)
+/*
+ * A line's modem lines belong to the device, whichever process touches it: under Wine, Wine's
+ * server opens the line and the program sets RTS. They are kept in a file beside the record,
+ * one per pseudo-terminal, or in this process alone when there is no record.
+ */
+static int modemStates[MAX_FDS];
+
+static int stateFile(int pty, int flags)
 {
-    return &modemStates[ptyOf(fd)];
+    const char *log = getenv("MODEM_LINES_LOG");
+    if (!log)
+        return -1;
+    char path[512];
+    snprintf(path, sizeof path, "%s.lines-%d", log, pty);
+    return open(path, flags | O_CLOEXEC, 0644);
+}
+
+static int loadState(int fd)
+{
+    const int pty = ptyOf(fd);
+    const int file = stateFile(pty, O_RDONLY);
+    if (file >= 0) {
+        int state;
+        if (pread(file, &state, sizeof state, 0) == sizeof state)
+            modemStates[pty] = state;
+        close(file);
+    }
+    return modemStates[pty];
+}
+
+static void storeState(int fd, int state)
+{
+    const int pty = ptyOf(fd);
+    modemStates[pty] = state;
+    const int file = stateFile(pty, O_WRONLY | O_CREAT); /* one write in place: never short */
+    if (file >= 0) {
+        pwrite(file, &state, sizeof state, 0);
+        close(file);
+    }
 }
 
 static void record(int fd, const char *event)
@@ -103,7 +138,7 @@ static int trackIfPty(int fd)
         return -1;
     }
     tracked[fd] = 1;
-    *modemState(fd) = TIOCM_DTR | TIOCM_RTS; /* raised with the port, as a real driver does */
+    storeState(fd, TIOCM_DTR | TIOCM_RTS); /* raised with the port, as a real driver does */
     record(fd, "open");
     return fd;
 }
@@ -155,18 +190,21 @@ int ioctl(int fd, unsigned long request, ...)
         return realIoctl(fd, request, argument);
 
     int *bits = (int *)argument;
-    int *state = modemState(fd);
-    const int before = *state;
-    if (request == TIOCMGET)
-        *bits = *state;
-    else if (request == TIOCMSET)
-        *state = *bits;
+    const int before = loadState(fd);
+    int state = before;
+    if (request == TIOCMGET) {
+        *bits = state; /* only read: Wine polls the lines from a thread of its own */
+        return 0;
+    }
+    if (request == TIOCMSET)
+        state = *bits;
     else if (request == TIOCMBIS)
-        *state |= *bits;
+        state |= *bits;
     else
-        *state &= ~*bits;
-    if ((before ^ *state) & TIOCM_RTS)
-        record(fd, *state & TIOCM_RTS ? "rts 1" : "rts 0");
+        state &= ~*bits;
+    storeState(fd, state);
+    if ((before ^ state) & TIOCM_RTS)
+        record(fd, state & TIOCM_RTS ? "rts 1" : "rts 0");
     return 0;
 }
 

@@ -1,15 +1,23 @@
 # Copyright (C) 2026 Korvane Developers
 # SPDX-License-Identifier: MIT
-"""The real korvane-speed-demo, built as a user builds it, run under the modem-line preload."""
+"""The real korvane-speed-demo, built as a user builds it, run under the modem-line preload.
+
+With E2E_WINE_PROGRAM naming the cross-built korvane-speed-demo.exe, that program runs instead,
+under Wine, with the lines directory as its private prefix's COM1 and COM2."""
 import os
 import subprocess
 import time
+
+WINE_PROGRAM = os.environ.get("E2E_WINE_PROGRAM")
+WINE_RUN = os.path.join(os.path.dirname(__file__), "..", "wine", "run.sh")
 
 SANITIZER_MARKS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:")
 
 
 def build(source_dir, build_dir, lines_dir, extra_args=()):
     """Configures and builds the program with COM1/COM2 pointing into lines_dir."""
+    if WINE_PROGRAM:
+        return WINE_PROGRAM
     configure = ["cmake", "-S", source_dir, "-B", build_dir, "-G", "Ninja",
                  "-DBUILD_TESTING=OFF", "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
                  f"-DCOM1_DEVICE={lines_dir}/com1", f"-DCOM2_DEVICE={lines_dir}/com2", *extra_args]
@@ -28,7 +36,7 @@ class Event:
 
 
 class Program:
-    def __init__(self, executable, desktop, preload, log_path):
+    def __init__(self, executable, desktop, preload, log_path, lines_dir=None):
         self.log_path = log_path
         if os.path.exists(log_path):
             os.unlink(log_path)
@@ -36,15 +44,33 @@ class Program:
                    QT_QPA_PLATFORM="xcb",
                    ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=0",
                    UBSAN_OPTIONS="print_stacktrace=1")
+        command = [executable]
+        if WINE_PROGRAM:
+            # Wine's server opens the lines, one program at a time as a Windows driver does.
+            del env["QT_QPA_PLATFORM"]
+            env["MODEM_LINES_EXCLUSIVE"] = "1"
+            command = ["bash", WINE_RUN, lines_dir, executable]
         self.stderr_path = log_path + ".stderr"
         self.started = time.monotonic()
         with open(self.stderr_path, "w") as stderr:
-            self.process = subprocess.Popen([executable], env=env, stdout=subprocess.DEVNULL,
+            self.process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
                                             stderr=stderr)
+        self._pid = None if WINE_PROGRAM else self.process.pid
 
     @property
     def pid(self):
-        return self.process.pid
+        """The program's own process: under Wine, the one that runs the .exe."""
+        deadline = time.monotonic() + 10
+        while self._pid is None and time.monotonic() < deadline:
+            for entry in os.listdir("/proc"):
+                try:
+                    with open(f"/proc/{entry}/cmdline", "rb") as cmdline:
+                        if cmdline.read().split(b"\0")[0].endswith(b"korvane-speed-demo.exe"):
+                            self._pid = int(entry)
+                except (OSError, ValueError):
+                    continue
+            time.sleep(0.05)
+        return self._pid
 
     def events(self, device=None):
         if not os.path.exists(self.log_path):

@@ -29,6 +29,6 @@ ln -sfn "$(readlink -f "$lines/b")" "$dir/com2"
 
 # Wine's server opens the devices: a server still running from an earlier program, without the
 # preload, must not be the one that does.
-WINEPREFIX="$dir/prefix" wineserver --kill 2>/dev/null || true
+(export WINEPREFIX="$dir/prefix"; wineserver --kill && wineserver --wait) 2>/dev/null || true
 export MODEM_LINES_LOG="$lines/record" MODEM_LINES_EXCLUSIVE=1 LD_PRELOAD="$preload" LINE_PID=$socat
 "$(dirname "$0")/run.sh" "$dir" "$@"
