@@ -113,7 +113,6 @@ void Win32SerialDevice::close()
     m_writtenNotifier.setEnabled(false);
     if (m_handle != INVALID_HANDLE_VALUE) {
         // Ends the pending wait and write; the driver must be done with their buffers before
-        // they go.
         // they go. Bounded, so that a driver that ignores the cancel cannot hang the window.
         SetCommMask(m_handle, 0);
         CancelIo(m_handle);

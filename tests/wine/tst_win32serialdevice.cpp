@@ -3,6 +3,7 @@
 
 // The Windows device on a line, under Wine: COM1 and COM2 are the two ends of a null-modem pair
 // of pseudo-terminals, whose modem lines a preload library gives and records.
+#include "cpu_time.h"
 #include "serial/failure.h"
 #include "serial/received_text_decoder.h"
 #include "serial/serial_port.h"
@@ -149,20 +150,6 @@ void TestWin32SerialDevice::openFailures()
     QCOMPARE(receive(m_com2, 10), QStringLiteral("still here"));
 }
 
-namespace {
-
-qint64 processorMs()
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto ms = [](const FILETIME &time) {
-        return ((qint64(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 10000;
-    };
-    return ms(kernel) + ms(user);
-}
-
-} // namespace
-
 void TestWin32SerialDevice::farEndGoneIsReportedWithoutSpinning()
 {
     // Wine starts a Unix program like a Windows one: end the null-modem pair.
@@ -176,9 +163,9 @@ void TestWin32SerialDevice::farEndGoneIsReportedWithoutSpinning()
     CloseHandle(kill.hProcess);
     CloseHandle(kill.hThread);
 
-    const qint64 before = processorMs();
+    const double before = processCpuMs();
     QTest::qWait(1000); // a window in which a spinning wait would burn the whole second
-    const qint64 burnt = processorMs() - before;
+    const double burnt = processCpuMs() - before;
     QVERIFY2(burnt < 300, qPrintable(QString::number(burnt)));
 
     // The failure names the port and closes it.
