@@ -16,6 +16,6 @@ using MillisecondClock = std::function<quint32()>;
 
 // Waits at least ms milliseconds by the clock, and never less than ms by the precise monotonic
 // clock, while the window keeps serving its events. The event loop sleeps until the next event
-// or the deadline; nothing polls. Returns false, early,
-// when the application is shutting down, so that the caller can abandon what it was doing.
+// or the deadline; nothing polls. Returns false, early, when the application is shutting down,
+// so that the caller can abandon what it was doing.
 [[nodiscard]] bool Delay(qint16 ms, const MillisecondClock &clock = timeGetTime);
