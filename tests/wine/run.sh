@@ -25,8 +25,9 @@ if [[ "${*: -1}" == "--and-end" ]]; then
 fi
 
 export WINEPREFIX="$dir/prefix" WINEARCH=win64 WINEDEBUG=${WINEDEBUG:--all}
-# No Mono or Gecko install dialogs in a fresh prefix.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko install dialogs in a fresh prefix; and Wine's menu builder, which would copy
+# every shortcut, icon and file type a setup program makes into this machine's own desktop, off.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Qt's offscreen platform on Windows reads its fonts from one folder: the host's own.
 mkdir -p "$dir/fonts"
 for font in /usr/share/fonts/truetype/dejavu/DejaVuSans*.ttf /usr/share/fonts/truetype/wqy/*.tt?; do
