@@ -26,7 +26,8 @@ options=(
 cache=${KORVANE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvane}
 tag=$(printf '%s\n' "$version" "${options[@]}" | sha256sum | cut -c1-12)
 prefix="$cache/qt-${version%%+*}-mingw64-static-$tag"
-if [[ -f "$prefix/.complete" ]]; then
+# A cache from before the licence notices were kept is built again.
+if [[ -f "$prefix/.complete" && -f "$prefix/licenses/SOURCE" ]]; then
     echo "$prefix"
     exit 0
 fi
@@ -82,8 +83,35 @@ cmake --build "$work/build" 2>&1 | awk '
 
 stage "installing"
 cmake --install "$work/build" >/dev/null
-# The licence texts the program's notice points to.
+# The licence texts the program's notice points to, and the notices of the third-party code the
+# built modules hold, gathered from Qt's own attribution files.
 cp -r "$work/src/LICENSES" "$prefix/licenses"
+echo "qt6-base $version" >"$prefix/licenses/SOURCE"
+python3 - "$work/src" >"$prefix/licenses/THIRD-PARTY.txt" <<'PY'
+import json, pathlib, sys
+root = pathlib.Path(sys.argv[1])
+modules = {"qtcore", "qtgui", "qtwidgets"}
+# Code for other systems, or for features this build leaves out.
+elsewhere = ("android", "cocoa", "forkfd", "gradle", "macOS", "Vulkan", "wasm", "xcb")
+for path in sorted(root.joinpath("src").rglob("qt_attribution.json")):
+    entries = json.loads(path.read_text(), strict=False)
+    for entry in entries if isinstance(entries, list) else [entries]:
+        where = f"{path.relative_to(root)} {entry.get('Name', '')}"
+        if entry.get("QDocModule") not in modules or any(word in where for word in elsewhere):
+            continue
+        copyright = entry.get("Copyright", "")
+        print("=" * 78)
+        print(f"{entry.get('Name', path.parent.name)} {entry.get('Version', '')}".strip())
+        print(f"used by Qt: {str(entry.get('QtUsage', '')).strip()}")
+        print(f"licence: {entry.get('License', '')}")
+        print("\n".join(copyright) if isinstance(copyright, list) else copyright)
+        files = entry.get("LicenseFile", entry.get("LicenseFiles", []))
+        for name in [files] if isinstance(files, str) else files:
+            print()
+            file = path.parent / name
+            print(file.read_text(errors="replace").rstrip() if file.is_file() else f"(see {name})")
+        print()
+PY
 touch "$prefix/.complete"
 rm -rf "$work"
 stage "done: $prefix"
