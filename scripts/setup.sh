@@ -19,9 +19,10 @@ packages=(
     dpkg-dev file desktop-file-utils lintian appstream
 )
 # The Windows program: cross-built with MinGW-w64 against a Qt built from Debian's source (which
-# apt-get source fetches, xz unpacks), tested under Wine in a Chinese locale.
+# apt-get source fetches, xz unpacks), tested under Wine in a Chinese locale; its zip and setup
+# program made by cpack with NSIS, their program's resources read back with icoutils.
 if [[ "${1:-}" == "--windows" ]]; then
-    packages+=(g++-mingw-w64-x86-64-posix xz-utils wine wine64 locales)
+    packages+=(g++-mingw-w64-x86-64-posix xz-utils wine wine64 locales icoutils nsis)
 fi
 
 missing=()
