@@ -90,11 +90,12 @@ echo "qt6-base $version" >"$prefix/licenses/SOURCE"
 python3 - "$work/src" >"$prefix/licenses/THIRD-PARTY.txt" <<'PY'
 import json, pathlib, sys
 root = pathlib.Path(sys.argv[1])
+sys.stdout.reconfigure(encoding="utf-8")
 modules = {"qtcore", "qtgui", "qtwidgets"}
 # Code for other systems, or for features this build leaves out.
 elsewhere = ("android", "cocoa", "forkfd", "gradle", "macOS", "Vulkan", "wasm", "xcb")
 for path in sorted(root.joinpath("src").rglob("qt_attribution.json")):
-    entries = json.loads(path.read_text(), strict=False)
+    entries = json.loads(path.read_text(encoding="utf-8"), strict=False)
     for entry in entries if isinstance(entries, list) else [entries]:
         where = f"{path.relative_to(root)} {entry.get('Name', '')}"
         if entry.get("QDocModule") not in modules or any(word in where for word in elsewhere):
@@ -109,7 +110,10 @@ for path in sorted(root.joinpath("src").rglob("qt_attribution.json")):
         for name in [files] if isinstance(files, str) else files:
             print()
             file = path.parent / name
-            print(file.read_text(errors="replace").rstrip() if file.is_file() else f"(see {name})")
+            if file.is_file():
+                print(file.read_text(encoding="utf-8", errors="replace").rstrip())
+            else:
+                print(f"(see {name})")
         print()
 PY
 touch "$prefix/.complete"
