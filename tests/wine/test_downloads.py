@@ -134,7 +134,7 @@ class Downloads(unittest.TestCase):
         self.assertIn("--type=14 --name=1", resources)  # the icon
         version = run("wrestool", "-x", "--raw", "--type=16", program)
         version = version.decode("utf-16-le", "replace")
-        for text in (APP, "1.0", "Copyright (c) 2026 Korvane Developers", EXE):
+        for text in (APP, "1.0", "Copyright (c) 2026 Korvane Developers", EXE, "Korvane\0"):
             self.assertIn(text, version)
         manifest = run("wrestool", "-x", "--raw", "--type=24", program).decode()
         for text in ("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", "PerMonitorV2",
