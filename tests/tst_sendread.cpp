@@ -6,9 +6,11 @@
 #include "window/text_box.h"
 #include "window_test.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QtTest>
 
 // Send and Read through the window's buttons on recording fake devices.
@@ -32,6 +34,8 @@ private slots:
     void otherPanelIsUntouched();
     void deviceFailureClosesThePort_data();
     void deviceFailureClosesThePort();
+    void longRunsStayWhole_data();
+    void longRunsStayWhole();
 };
 
 namespace {
@@ -252,6 +256,46 @@ void TestSendRead::deviceFailureClosesThePort()
     QCOMPARE(box("Text3")->text(), readAfterReopening);
     click("Command2");
     QCOMPARE(m_com1->written(), QByteArray("12345\r\n"));
+}
+
+void TestSendRead::longRunsStayWhole_data()
+{
+    QTest::addColumn<QByteArray>("received");
+
+    const QByteArray run = QByteArray(3 * TextBox::maxBlockLength + 5, 'x');
+    QTest::newRow("no line break") << QByteArray(300'000, 'a');
+    QTest::newRow("between line breaks") << "first\r\n" + run + "\r\n\r\nlast";
+    QTest::newRow("breaks at the cuts") << QByteArray(TextBox::maxBlockLength, 'b') + "\n" + run;
+    if (utf8) // a character of two UTF-16 units where the line would be cut
+        QTest::newRow("character across a cut")
+            << QByteArray(TextBox::maxBlockLength - 1, 'c') + "\xf0\x9f\x98\x80" + run;
+}
+
+// A long line is laid out in pieces the box can afford, but what it holds, what is copied from
+// it and what is sent from it are the line as it came, without a break it did not carry.
+void TestSendRead::longRunsStayWhole()
+{
+    QFETCH(QByteArray, received);
+
+    m_com1->receive(received);
+    click("Command1");
+    TextBox *receiveBox = box("Text3");
+    for (QTextBlock block = receiveBox->document()->begin(); block.isValid(); block = block.next())
+        QVERIFY2(block.length() <= TextBox::maxBlockLength + 1, qPrintable(block.text().left(20)));
+    const QString shown = QString::fromUtf8(received);
+    QString crlf = shown;
+    crlf.replace("\r\n", "\n").replace('\n', "\r\n");
+    QCOMPARE(receiveBox->text(), crlf);
+
+    receiveBox->selectAll();
+    receiveBox->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString(crlf).replace("\r\n", "\n"));
+
+    // Pasted into the send box, over its text, and sent: exactly the bytes that came.
+    box("Text1")->selectAll();
+    box("Text1")->paste();
+    click("Command2");
+    QCOMPARE(m_com1->written(), crlf.toUtf8());
 }
 
 QTEST_MAIN(TestSendRead)
