@@ -14,8 +14,7 @@ cd "$(dirname "$0")"
 if [[ "${1:-}" == "--sanitize" ]]; then
     sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
     scripts/build.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug \
-        "-DCMAKE_CXX_FLAGS=$sanitize" "-DCMAKE_EXE_LINKER_FLAGS=$sanitize" \
-        "-DE2E_CMAKE_ARGS=-DCMAKE_BUILD_TYPE=Debug|-DCMAKE_CXX_FLAGS=$sanitize|-DCMAKE_EXE_LINKER_FLAGS=$sanitize"
+        "-DCMAKE_CXX_FLAGS=$sanitize" "-DCMAKE_EXE_LINKER_FLAGS=$sanitize"
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:verify_asan_link_order=0
     export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -17,7 +17,7 @@ BUILD = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(SOURC
 sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
 from desktop import Desktop, centre, designed_rects  # noqa: E402
 from line import Line  # noqa: E402
-from program import Program, build  # noqa: E402
+from program import Program  # noqa: E402
 
 WORK = os.path.join(BUILD, "tests", "e2e")
 LINES = os.path.join(WORK, "lines")
@@ -26,14 +26,15 @@ PRELOAD = os.path.join(BUILD, "tests", "libmodem_lines.so")
 
 def main():
     os.makedirs(LINES, exist_ok=True)
-    executable = build(SOURCE, os.path.join(WORK, "program"), LINES)
+    executable = os.path.join(BUILD, "korvane-speed-demo")
     desktop = Desktop()
     lines = [Line(LINES, "com1"), Line(LINES, "com2")]
     rects = designed_rects(SOURCE)
     startups, resident = [], []
     try:
         for _ in range(5):
-            program = Program(executable, desktop, PRELOAD, os.path.join(WORK, "bench.log"))
+            program = Program(executable, desktop, PRELOAD, os.path.join(WORK, "bench.log"),
+                              LINES)
             while not desktop.windows():
                 pass
             startups.append(time.monotonic() - program.started)
@@ -42,7 +43,7 @@ def main():
             desktop.close_window(desktop.windows()[0])
             program.wait(10)
 
-        program = Program(executable, desktop, PRELOAD, os.path.join(WORK, "bench.log"))
+        program = Program(executable, desktop, PRELOAD, os.path.join(WORK, "bench.log"), LINES)
         window = desktop.wait_for_windows(1)[0]
         origin = desktop.origin(window)
 

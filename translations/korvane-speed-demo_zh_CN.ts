@@ -168,4 +168,57 @@
         <translation>%1（%2）</translation>
     </message>
 </context>
+<context>
+    <name>StartOptions</name>
+    <message>
+        <source>%1: %2
+Try &apos;%1 --help&apos; for more information.</source>
+        <translation>%1：%2
+运行“%1 --help”查看更多信息。</translation>
+    </message>
+    <message>
+        <source>Drives two serial ports, COM1 and COM2, and switches the line speed of a module attached to each. %1</source>
+        <translation>驱动两个串口 COM1 和 COM2，并切换连接在各串口上的模块的波特率。%1</translation>
+    </message>
+    <message>
+        <source>Shows this help.</source>
+        <translation>显示本帮助。</translation>
+    </message>
+    <message>
+        <source>Shows the program&apos;s version.</source>
+        <translation>显示程序版本。</translation>
+    </message>
+    <message>
+        <source>The device of COM1 (default: %1).</source>
+        <translation>COM1 使用的设备（默认：%1）。</translation>
+    </message>
+    <message>
+        <source>The device of COM2 (default: %1).</source>
+        <translation>COM2 使用的设备（默认：%1）。</translation>
+    </message>
+    <message>
+        <source>unexpected argument &apos;%1&apos;.</source>
+        <translation>多余的参数“%1”。</translation>
+    </message>
+    <message>
+        <source>--%1 needs a device name.</source>
+        <translation>--%1 需要一个设备名称。</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a serial port. %2</source>
+        <translation>“%1”不是串口。%2</translation>
+    </message>
+    <message>
+        <source>COM1 (%1) and COM2 (%2) are the same device; give each its own.</source>
+        <translation>COM1（%1）和 COM2（%2）是同一个设备，请为两者各指定一个设备。</translation>
+    </message>
+    <message>
+        <source>Give a device&apos;s path, as /dev/ttyUSB0 or /dev/serial/by-id/..., or its name in /dev, as ttyACM0.</source>
+        <translation>设备可以用路径给出，如 /dev/ttyUSB0 或 /dev/serial/by-id/...，也可以用 /dev 下的名称给出，如 ttyACM0。</translation>
+    </message>
+    <message>
+        <source>Give a COM port, as COM7 or COM12, or a device name as \\.\CNCA0.</source>
+        <translation>请给出串口，如 COM7 或 COM12，或设备名称，如 \\.\CNCA0。</translation>
+    </message>
+</context>
 </TS>

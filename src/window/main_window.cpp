@@ -110,6 +110,10 @@ void MainWindow::buildPanel(PortPanel &panel, int index, SerialPort *comm,
     auto *frame = new QGroupBox(QString::fromLatin1(frameSpec.caption), this);
     frame->setObjectName(QString::fromLatin1(frameSpec.name));
     frame->setGeometry(pixels(frameSpec.left, frameSpec.top, frameSpec.width, frameSpec.height));
+    // The caption stays the designed "COM1"; which device that is, chosen when the program
+    // started, is a hover or a screen reader away.
+    frame->setToolTip(comm->displayName());
+    frame->setAccessibleDescription(comm->displayName());
 
     std::array<QWidget *, ControlDesign::RoleCount> controls {};
     for (int role = 0; role < ControlDesign::RoleCount; ++role) {

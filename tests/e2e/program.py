@@ -1,9 +1,11 @@
 # Copyright (C) 2026 Korvane Developers
 # SPDX-License-Identifier: MIT
-"""The real korvane-speed-demo, built as a user builds it, run under the modem-line preload.
+"""The real korvane-speed-demo, as it is shipped, run under the modem-line preload.
 
-With E2E_WINE_PROGRAM naming the cross-built korvane-speed-demo.exe, that program runs instead,
-under Wine, with the lines directory as its private prefix's COM1 and COM2."""
+It is told its lines with --com1 and --com2, as a user names an adapter; or, started without
+options, it opens its default devices in a /dev whose ttyS0 and ttyS1 lead to the lines. With
+E2E_WINE_PROGRAM naming the cross-built korvane-speed-demo.exe, that program runs instead, under
+Wine, with the lines as its private prefix's COM1 and COM2 and again as COM12 and COM13."""
 import os
 import subprocess
 import time
@@ -14,16 +16,19 @@ WINE_RUN = os.path.join(os.path.dirname(__file__), "..", "wine", "run.sh")
 SANITIZER_MARKS = ("ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "runtime error:")
 
 
-def build(source_dir, build_dir, lines_dir, extra_args=()):
-    """Configures and builds the program with COM1/COM2 pointing into lines_dir."""
+NO_SERIAL_DEVICES = os.path.join(os.path.dirname(__file__), "..", "scripts",
+                                 "no_serial_devices.sh")
+
+
+def command(executable, lines_dir, defaults):
+    """How the program is started on the two lines in lines_dir."""
     if WINE_PROGRAM:
-        return WINE_PROGRAM
-    configure = ["cmake", "-S", source_dir, "-B", build_dir, "-G", "Ninja",
-                 "-DBUILD_TESTING=OFF", "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
-                 f"-DCOM1_DEVICE={lines_dir}/com1", f"-DCOM2_DEVICE={lines_dir}/com2", *extra_args]
-    subprocess.run(configure, check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", build_dir], check=True, stdout=subprocess.DEVNULL)
-    return os.path.join(build_dir, "korvane-speed-demo")
+        options = [] if defaults else ["--com1", "COM12", "--com2", "COM13"]
+        return ["bash", WINE_RUN, lines_dir, WINE_PROGRAM, *options]
+    if defaults:
+        return ["bash", NO_SERIAL_DEVICES, f"ttyS0={lines_dir}/com1", f"ttyS1={lines_dir}/com2",
+                "--", executable]
+    return [executable, "--com1", f"{lines_dir}/com1", "--com2", f"{lines_dir}/com2"]
 
 
 class Event:
@@ -36,7 +41,7 @@ class Event:
 
 
 class Program:
-    def __init__(self, executable, desktop, preload, log_path, lines_dir=None):
+    def __init__(self, executable, desktop, preload, log_path, lines_dir, defaults=False):
         self.log_path = log_path
         if os.path.exists(log_path):
             os.unlink(log_path)
@@ -44,17 +49,16 @@ class Program:
                    QT_QPA_PLATFORM="xcb",
                    ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=0",
                    UBSAN_OPTIONS="print_stacktrace=1")
-        command = [executable]
         if WINE_PROGRAM:
             # Wine's server opens the lines, one program at a time as a Windows driver does.
             del env["QT_QPA_PLATFORM"]
             env["MODEM_LINES_EXCLUSIVE"] = "1"
-            command = ["bash", WINE_RUN, lines_dir, executable]
         self.stderr_path = log_path + ".stderr"
         self.started = time.monotonic()
         with open(self.stderr_path, "w") as stderr:
-            self.process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
-                                            stderr=stderr)
+            # Without Wine the process is the program itself: the sandbox execs it.
+            self.process = subprocess.Popen(command(executable, lines_dir, defaults), env=env,
+                                            stdout=subprocess.DEVNULL, stderr=stderr)
         self._pid = None if WINE_PROGRAM else self.process.pid
 
     @property

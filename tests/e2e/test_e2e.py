@@ -13,7 +13,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 from desktop import Desktop, centre, designed_rects  # noqa: E402
 from line import Line  # noqa: E402
-from program import WINE_PROGRAM, Program, build  # noqa: E402
+from program import WINE_PROGRAM, Program  # noqa: E402
 
 SOURCE = os.environ["E2E_SOURCE_DIR"]
 WORK = os.environ["E2E_WORK_DIR"]
@@ -24,16 +24,18 @@ SPEEDS = {115200: ("Command10", "Command19", "00"), 57600: ("Command11", "Comman
           38400: ("Command12", "Command17", "02"), 19200: ("Command13", "Command16", "03"),
           9600: ("Command14", "Command15", "04")}
 
+# The program as it is shipped.
+EXECUTABLE = WINE_PROGRAM or os.environ["E2E_PROGRAM"]
+# The one test whose program is started without options, on its default devices.
+DEFAULTS_TEST = "test_typical_use"
+
 desktop = None
-executable = None
 
 
 def setUpModule():
-    global desktop, executable
+    global desktop
     os.makedirs(LINES, exist_ok=True)
     os.makedirs(SHOTS, exist_ok=True)
-    extra = os.environ.get("E2E_CMAKE_ARGS", "").split("|")
-    executable = build(SOURCE, os.path.join(WORK, "program"), LINES, [a for a in extra if a])
     desktop = Desktop()
 
 
@@ -48,8 +50,8 @@ class EndToEnd(unittest.TestCase):
 
     def setUp(self):
         self.lines = [Line(LINES, "com1"), Line(LINES, "com2")]
-        self.program = Program(executable, desktop, PRELOAD, os.path.join(WORK, "record.log"),
-                               LINES)
+        self.program = Program(EXECUTABLE, desktop, PRELOAD, os.path.join(WORK, "record.log"),
+                               LINES, defaults=self._testMethodName == DEFAULTS_TEST)
         self.window = desktop.wait_for_windows(1)[0]
         self.origin = desktop.origin(self.window)
         self.helpers = []
@@ -376,6 +378,18 @@ class EndToEnd(unittest.TestCase):
         events = self.program.events(self.device(1))
         self.assertEqual(events[-1].what, "close")
         self.assertFalse([e for e in events if e.what == "settings 115200"])
+
+
+@unittest.skipIf(WINE_PROGRAM, "a refusal is a message box there")
+class RefusedOptions(unittest.TestCase):
+    def test_exit_status_2_without_a_window(self):
+        for options in (["--com1"], ["--com1", f"{LINES}/com1", "--com2", f"{LINES}/com1"],
+                        ["--speed", "9600"]):
+            result = subprocess.run([EXECUTABLE, *options], env=desktop.env, capture_output=True,
+                                    text=True, timeout=10)
+            self.assertEqual(result.returncode, 2, options)
+            self.assertIn("--help", result.stderr)
+            self.assertEqual(desktop.windows(), [])
 
 
 if __name__ == "__main__":

@@ -4,13 +4,14 @@
 # Runs a Windows program under Wine in a private prefix in the given directory:
 #   run.sh DIR PROGRAM [ARGUMENTS...]
 # Wine's COM1 and COM2 are the links DIR/com1 and DIR/com2, which a test points at its own
-# pseudo-terminals; with no link there, the port does not exist. Wine would otherwise take the
+# pseudo-terminals, and so are COM12 and COM13; with no link there, the port does not exist. Wine would otherwise take the
 # machine's own serial devices (ttyS0, ttyS1...) as COM ports, and on a test machine ttyS0 can
 # be its console: every Wine process here runs where no serial device exists, and the prefix is
 # checked before anything runs in it.
 set -euo pipefail
 dir=$(realpath -m "$1")
 shift
+here=$(dirname "$(realpath "$0")")
 
 # Wine makes every window on an X display, even the hidden one behind Qt's event loop: without
 # a display, run on a virtual one, and leave no Wine process behind that would outlive it.
@@ -41,43 +42,26 @@ for name in $(compgen -e | grep '^QT_'); do
     export "WINE$name=${!name}"
 done
 
-# A /dev of its own with no serial device in it at all, only what Wine and the tests' own
-# pseudo-terminals need.
+# A /dev of its own with no serial device in it at all.
 sandboxed() {
-    local unshare=(unshare --mount --propagation private)
-    [[ $(id -u) -eq 0 ]] || unshare=(unshare --user --map-root-user --mount --propagation private)
-    "${unshare[@]}" bash -c '
-        set -e
-        old=$(mktemp -d)
-        mount --rbind /dev "$old"
-        mount -t tmpfs -o mode=755 dev /dev
-        for node in null zero full random urandom tty ptmx; do
-            touch "/dev/$node"
-            mount --bind "$old/$node" "/dev/$node"
-        done
-        for dir in pts shm; do
-            mkdir "/dev/$dir"
-            mount --rbind "$old/$dir" "/dev/$dir"
-        done
-        ln -s /proc/self/fd /dev/fd
-        umount -l "$old"
-        rmdir "$old"
-        exec "$@"' sandboxed "$@"
+    "$here/../scripts/no_serial_devices.sh" -- "$@"
 }
 
-if [[ ! -f "$WINEPREFIX/.ports" ]]; then
+# COM12 and COM13 are the same two lines under numbers that need the \\.\ form to be opened.
+ports="COM1=com1 COM2=com2 COM12=com1 COM13=com2"
+if [[ "$(cat "$WINEPREFIX/.ports" 2>/dev/null)" != "$ports" ]]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     echo "wine: making a private prefix in $WINEPREFIX" >&2
     sandboxed wineboot --init >/dev/null 2>&1
-    for port in COM1 COM2; do
-        sandboxed wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$dir/${port,,}" /f >/dev/null 2>&1
+    for port in $ports; do
+        sandboxed wine reg add 'HKLM\Software\Wine\Ports' /v "${port%%=*}" /d "$dir/${port#*=}" /f >/dev/null 2>&1
     done
     # Wine makes its port links when it starts; start it again so that it reads them.
     sandboxed wineserver --wait
     sandboxed wineboot --restart >/dev/null 2>&1
     sandboxed wineserver --wait
-    touch "$WINEPREFIX/.ports"
+    echo "$ports" >"$WINEPREFIX/.ports"
 fi
 
 for link in "$WINEPREFIX"/dosdevices/com*; do

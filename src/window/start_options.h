@@ -1,0 +1,44 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What the program was started with: which devices the COM1 and COM2 panels drive. Without
+// options they are the ones the program was built with.
+//   korvane-speed-demo [--com1 DEVICE] [--com2 DEVICE]
+struct StartOptions
+{
+    Q_DECLARE_TR_FUNCTIONS(StartOptions)
+
+public:
+    enum Outcome { Run, ShowHelp, ShowVersion, Refuse };
+
+    // The arguments after the program's name, in the system's own encoding of the command line.
+    static QStringList arguments(int argc, char *argv[]);
+    static StartOptions parse(const QStringList &arguments, const QString &com1Default,
+                              const QString &com2Default);
+
+    // Says what the user asked for, or why the options were refused, where a user sees it: on
+    // standard output or standard error, or in a message box on a system whose graphical
+    // programs have no console. Returns the exit status.
+    int show() const;
+
+    Outcome outcome = Run;
+    QString com1;
+    QString com2;
+    QString message; // the help, the version or the refusal
+
+private:
+    static StartOptions refused(const QString &why);
+    // The name a device is opened and shown by, or nothing when the value names no serial port.
+    static std::optional<QString> deviceName(const QString &value);
+    // The same for any two names of one device.
+    static QString deviceIdentity(const QString &name);
+    static QString namesHelp();
+};

@@ -1,0 +1,105 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
+#include "window/start_options.h"
+
+#include <QFile>
+#include <QOperatingSystemVersion>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The options the program is started with, parsed as the program parses them.
+class TestStartOptions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void parse_data();
+    void parse();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestStartOptions::initTestCase()
+{
+    // A device and a link to it, as /dev/serial/by-id/... links lead to /dev/ttyUSB0.
+    QVERIFY(QFile(m_dir.filePath("ttyUSB0")).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(m_dir.filePath("ttyUSB0"), m_dir.filePath("by-id")));
+}
+
+void TestStartOptions::parse_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("com1");
+    QTest::addColumn<QString>("com2");
+    QTest::addColumn<QString>("refusal"); // part of the message when refused
+
+    const auto row
+        = [](const char *name, const QStringList &arguments, int outcome, const QString &com1 = {},
+             const QString &com2 = {}, const QString &refusal = {}) {
+              QTest::newRow(name) << arguments << outcome << com1 << com2 << refusal;
+          };
+    const auto refuse
+        = [&row](const char *name, const QStringList &arguments, const QString &refusal) {
+              row(name, arguments, StartOptions::Refuse, {}, {}, refusal);
+          };
+    row("none: the defaults", {}, StartOptions::Run, "D1", "D2");
+    row("help", {"--help"}, StartOptions::ShowHelp);
+    row("version", {"-v"}, StartOptions::ShowVersion);
+    refuse("unknown option", {"--baud", "9600"}, "baud");
+    refuse("missing value", {"--com1"}, "--com1");
+    refuse("empty value", {"--com2="}, "--com2");
+    refuse("stray argument", {"COM3"}, "COM3");
+
+    if (QOperatingSystemVersion::currentType() == QOperatingSystemVersion::Windows) {
+        row("COM1 alone", {"--com1", "COM3"}, StartOptions::Run, "COM3", "D2");
+        row("both, any letter case", {"--com1", "com3", "--com2=COM10"}, StartOptions::Run, "COM3",
+            "COM10");
+        row("device form as given", {"--com1", "\\\\.\\COM10", "--com2", "\\\\.\\CNCA0"},
+            StartOptions::Run, "\\\\.\\COM10", "\\\\.\\CNCA0");
+        refuse("the same number", {"--com1", "com12", "--com2", "\\\\.\\COM12"}, "COM12");
+        refuse("no COM port", {"--com2", "/dev/ttyUSB0"}, "/dev/ttyUSB0");
+        refuse("no number", {"--com1", "COM"}, "COM");
+        refuse("COM0", {"--com1", "COM0"}, "COM0");
+        return;
+    }
+    const QString device = m_dir.filePath("ttyUSB0");
+    row("COM1 alone", {"--com1", device}, StartOptions::Run, device, "D2");
+    row("both, a name in /dev", {"--com2", "ttyACM0", "--com1=" + device}, StartOptions::Run,
+        device, "/dev/ttyACM0");
+    refuse("one device twice", {"--com1", device, "--com2", device}, device);
+    refuse("a link and its device", {"--com1", m_dir.filePath("by-id"), "--com2", device}, device);
+    refuse("the other's default", {"--com1", "D2"}, "D2");
+}
+
+void TestStartOptions::parse()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, outcome);
+
+    const bool windows = QOperatingSystemVersion::currentType() == QOperatingSystemVersion::Windows;
+    const QString d1 = windows ? "COM1" : "/dev/d1";
+    const QString d2 = windows ? "COM2" : "/dev/d2";
+    arguments.replaceInStrings(QRegularExpression("^D2$"), d2);
+    const StartOptions options = StartOptions::parse(arguments, d1, d2);
+    QCOMPARE(int(options.outcome), outcome);
+    if (outcome == StartOptions::Run) {
+        QFETCH(QString, com1);
+        QFETCH(QString, com2);
+        QCOMPARE(options.com1, com1 == "D1" ? d1 : com1 == "D2" ? d2 : com1);
+        QCOMPARE(options.com2, com2 == "D2" ? d2 : com2);
+    } else if (outcome == StartOptions::Refuse) {
+        QFETCH(QString, refusal);
+        QVERIFY2(options.message.contains(refusal == "D2" ? d2 : refusal),
+                 qPrintable(options.message));
+    } else {
+        QVERIFY(options.message.contains(
+            outcome == StartOptions::ShowHelp ? "--com1" : QCoreApplication::applicationName()));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestStartOptions)
+#include "tst_startoptions.moc"
