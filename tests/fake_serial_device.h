@@ -39,6 +39,13 @@ public:
     void receive(const QByteArray &bytes) { m_received += bytes; }
     void failNextWith(Error error) { m_failNext = error; }
     void breakDown() { m_broken = true; }
+    // Breaks down on its own, between operations, and says so, as a pulled adapter does.
+    void unplug()
+    {
+        m_broken = true;
+        m_error = Error::Io;
+        reportFailure();
+    }
 
     QStringList log() const;
     const QList<Event> &events() const { return *m_events; }

@@ -141,10 +141,9 @@ void TestNullModem::farEndGoneIsReportedWithoutSpinning()
     const double cpuMs = 1000.0 * double(std::clock() - before) / CLOCKS_PER_SEC;
     QVERIFY2(cpuMs < 300, qPrintable(QString::number(cpuMs)));
 
-    // Once reported, the failure has closed the port, and the panel says so.
-    click(form.get(), "Command1");
-    auto *box = form->findChild<QMessageBox *>();
-    QVERIFY(box);
+    // Reported without a click, the failure has closed the port, and the panel says so.
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = form->findChild<QMessageBox *>()));
     QVERIFY2(box->text().contains("8020") && box->text().contains("COM1 (" + path + ")"),
              qPrintable(box->text()));
     delete box;

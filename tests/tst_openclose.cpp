@@ -4,6 +4,7 @@
 #include "fake_serial_device.h"
 #include "serial/serial_port.h"
 #include "window/main_window.h"
+#include "window/text_box.h"
 #include "window_test.h"
 
 #include <QLabel>
@@ -33,6 +34,8 @@ private slots:
     void lastSettingsSurviveCloseAndOpen();
     void failedOpenIsReportedAndProgramGoesOn_data();
     void failedOpenIsReportedAndProgramGoesOn();
+    void deviceLostIsLetGoAtOnce_data();
+    void deviceLostIsLetGoAtOnce();
 
 private:
     bool speedCommandsEnabled(int panel);
@@ -170,6 +173,47 @@ void TestOpenClose::failedOpenIsReportedAndProgramGoesOn()
 
     click("Command8"); // the cause has gone: a second try opens
     QCOMPARE(status("Label6"), open9600);
+}
+
+void TestOpenClose::deviceLostIsLetGoAtOnce_data()
+{
+    QTest::addColumn<bool>("duringSpeedChange");
+
+    QTest::newRow("idle") << false;
+    QTest::newRow("during a speed change") << true;
+}
+
+// A device that fails on its own is closed and reported without waiting for a click, once; a
+// speed change running on it reports the failure at its next step instead.
+void TestOpenClose::deviceLostIsLetGoAtOnce()
+{
+    QFETCH(bool, duringSpeedChange);
+
+    click("Command8");
+    click("Command21");
+    m_com1->receive("before the loss");
+    if (duringSpeedChange)
+        QTimer::singleShot(50, m_window, [this] { m_com1->unplug(); });
+    else
+        m_com1->unplug();
+    if (duringSpeedChange)
+        click("Command10"); // returns when the sequence has stopped
+    QTRY_COMPARE(status("Label6"), closed);
+    QVERIFY(!m_com1->isOpen());
+    QVERIFY(!speedCommandsEnabled(1));
+    QCOMPARE(status("Label8"), open9600);
+
+    QTest::qWait(50); // a second report would come by now
+    const QList<QMessageBox *> boxes = m_window->findChildren<QMessageBox *>();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0]->text().contains("8020") && boxes[0]->text().contains("COM1 (/dev/fake1)"),
+             qPrintable(boxes[0]->text()));
+    boxes[0]->close();
+
+    click("Command8"); // back under its name: OPEN opens, and Read has what came before
+    QCOMPARE(status("Label6"), open9600);
+    click("Command1");
+    QCOMPARE(box("Text3")->text(), QStringLiteral("before the loss"));
 }
 
 QTEST_MAIN(TestOpenClose)

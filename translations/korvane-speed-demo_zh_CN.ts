@@ -167,6 +167,10 @@
         <extracomment>The port and its device, as in &quot;COM1 (/dev/ttyS0)&quot;.</extracomment>
         <translation>%1（%2）</translation>
     </message>
+    <message>
+        <source>stay open</source>
+        <translation>保持打开</translation>
+    </message>
 </context>
 <context>
     <name>StartOptions</name>

@@ -230,5 +230,6 @@ void QtSerialDevice::onErrorOccurred(QSerialPort::SerialPortError error)
                 }
             },
             Qt::QueuedConnection);
+        reportFailure();
     }
 }

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 struct LineSettings;
@@ -39,4 +40,18 @@ public:
     // (the device went away) stays here until the device is closed.
     virtual Error error() const = 0;
     virtual QString errorString() const = 0;
+
+    // Called when the device fails on its own, between calls (the adapter was pulled out), so that
+    // the port can let it go at once instead of at the user's next click.
+    void setFailureHandler(std::function<void()> handler) { m_failureHandler = std::move(handler); }
+
+protected:
+    void reportFailure() const
+    {
+        if (m_failureHandler)
+            m_failureHandler();
+    }
+
+private:
+    std::function<void()> m_failureHandler;
 };

@@ -12,7 +12,18 @@ SerialPort::SerialPort(const QString &portName, std::unique_ptr<SerialDevice> de
     : QObject(parent)
     , m_portName(portName)
     , m_device(std::move(device))
-{ }
+{
+    // Told from inside the device's own event handling: answered once that has returned.
+    m_device->setFailureHandler([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_open)
+                    emit deviceFailed();
+            },
+            Qt::QueuedConnection);
+    });
+}
 
 SerialPort::~SerialPort()
 {
@@ -92,6 +103,12 @@ QString SerialPort::input()
     if (bytes.isEmpty() && m_unread.isEmpty() && failed)
         throw deviceFailure(tr("receive"));
     return std::exchange(m_unread, {}) + m_decoder.decode(bytes, failed);
+}
+
+void SerialPort::checkDevice()
+{
+    if (m_open && m_device->error() == SerialDevice::Error::Io)
+        throw deviceFailure(tr("stay open"));
 }
 
 void SerialPort::requireOpen(const QString &action) const

@@ -45,6 +45,14 @@ public:
     void setOutput(const QString &text);
     QString input();
 
+    // Raises the failure of a device that stopped working on its own, which closes the port; does
+    // nothing while the device works.
+    void checkDevice();
+
+signals:
+    // The device failed between operations: checkDevice() raises the failure.
+    void deviceFailed();
+
 private:
     void requireOpen(const QString &action) const;
     Failure deviceFailure(const QString &action);

@@ -202,10 +202,12 @@ bool Win32SerialDevice::fail(DWORD systemError, Error error)
         m_error = error;
         m_errorString = qt_error_string(int(systemError));
     }
-    // Nothing more is waited for on a failed device, so no event keeps firing.
+    // Nothing more is waited for on a failed device, so no event keeps firing; and the port is
+    // told, as the failure may have come from the line while nothing was asked of the device.
     if (m_error == Error::Io) {
         m_receivedNotifier.setEnabled(false);
         m_writtenNotifier.setEnabled(false);
+        reportFailure();
     }
     return false;
 }

@@ -157,6 +157,13 @@ void MainWindow::bindPanel(PortPanel &panel, QPushButton *close, QPushButton *se
                 [this, &panel, row] { run([&] { ChangeSpeed(panel, row, m_panels); }); });
     }
     connect(send, &QPushButton::clicked, this, [this, &panel] { run([&] { Send(panel); }); });
+    // A device lost while nothing runs on it is let go and reported at once, so that the panel
+    // shows the truth and the adapter, plugged in again, comes back under its old name. A speed
+    // change running on it meets the failure at its next step and reports it there.
+    connect(panel.comm, &SerialPort::deviceFailed, this, [this, &panel] {
+        if (!panel.changingSpeed)
+            run([&] { panel.comm->checkDevice(); });
+    });
     connect(read, &QPushButton::clicked, this, [this, &panel] { run([&] { Read(panel); }); });
 }
 
