@@ -32,6 +32,7 @@ public:
     bool setRequestToSend(bool active) override;
     bool write(const QByteArray &bytes) override;
     QByteArray readAll() override;
+    qint64 bytesToWrite() override { return m_open ? m_unsent : 0; }
     Error error() const override { return m_error; }
     QString errorString() const override;
 
@@ -39,6 +40,8 @@ public:
     void receive(const QByteArray &bytes) { m_received += bytes; }
     void failNextWith(Error error) { m_failNext = error; }
     void breakDown() { m_broken = true; }
+    // Of the bytes written, so many have not left yet.
+    void setUnsent(qint64 count) { m_unsent = count; }
     // Breaks down on its own, between operations, and says so, as a pulled adapter does.
     void unplug()
     {
@@ -69,4 +72,5 @@ private:
     bool m_open = false;
     bool m_rts = false;
     bool m_broken = false;
+    qint64 m_unsent = 0;
 };

@@ -50,6 +50,8 @@ private slots:
     void openOrCloseInsideAWait_data();
     void openOrCloseInsideAWait();
     void closingTheWindowInsideTheWait();
+    void sentTextLeavesFirst_data();
+    void sentTextLeavesFirst();
 
 private:
     void at(int msFromNow, const std::function<void()> &action)
@@ -249,6 +251,58 @@ void TestSpeedChange::closingTheWindowInsideTheWait()
     QCOMPARE(journal2->last().what, QStringLiteral("close"));
     for (const auto &event : *journal1)
         QVERIFY(!event.what.startsWith("settings")); // the sequence was abandoned
+}
+
+void TestSpeedChange::sentTextLeavesFirst_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("leavesAfterMs"); // -1: the far end never takes it
+    QTest::addColumn<QString>("firstStep");
+
+    QTest::newRow("speed change") << "Command10" << 150 << "rts off";
+    QTest::newRow("speed change, line stopped") << "Command10" << -1 << "";
+    QTest::newRow("CLOSE") << "Command9" << 150 << "close";
+    QTest::newRow("CLOSE, line stopped") << "Command9" << -1 << "close";
+}
+
+// Text still on its way out at 9600 baud is waited for: the speed change does not drop RTS under
+// it, CLOSE does not cut it off. A line that takes nothing is given up on with a count of what
+// was not sent, once the bytes' own time and a second have passed.
+void TestSpeedChange::sentTextLeavesFirst()
+{
+    QFETCH(QString, command);
+    QFETCH(int, leavesAfterMs);
+    QFETCH(QString, firstStep);
+
+    m_com1->setUnsent(96); // 100 ms at 9600 baud
+    QElapsedTimer clock;
+    clock.start();
+    if (leavesAfterMs >= 0)
+        at(leavesAfterMs, [this] { m_com1->setUnsent(0); });
+    const qsizetype before = m_com1->events().size();
+    click(command);
+
+    const QList<FakeSerialDevice::Event> events = m_com1->events().mid(before);
+    const auto step = std::find_if(events.begin(), events.end(),
+                                   [](const auto &event) { return event.what != u"read"; });
+    if (firstStep.isEmpty()) {
+        QCOMPARE(step, events.end()); // nothing changed
+    } else {
+        QVERIFY(step != events.end());
+        QCOMPARE(step->what, firstStep);
+    }
+    auto *box = m_window->findChild<QMessageBox *>();
+    if (leavesAfterMs >= 0) {
+        QVERIFY(clock.elapsed() >= leavesAfterMs);
+        QVERIFY(!box);
+        return;
+    }
+    QVERIFY(clock.elapsed() >= 1100);
+    QVERIFY(box);
+    QVERIFY2(box->text().contains("8019") && box->text().contains("96 of the bytes")
+                 && box->text().contains("COM1"),
+             qPrintable(box->text()));
+    QCOMPARE(m_com1->isOpen(), command != "Command9");
 }
 
 QTEST_MAIN(TestSpeedChange)

@@ -7,6 +7,17 @@
         <source>The speed change of %1 to %2 was cut short: the port was closed while it ran. Nothing more was sent and the line settings were not changed; the module may already have taken the new speed. Click OPEN and choose the speed again.</source>
         <translation>%1 切换到 %2 的操作被中断：切换过程中串口被关闭了。此后没有再发送任何数据，串口参数也没有改变；但模块可能已经换到了新的波特率。请点击 OPEN，再重新选择波特率。</translation>
     </message>
+    <message>
+        <source>The speed change of %1 to %2 did not start: %3 of the bytes sent before it could not leave the line, which the far end may have stopped. Nothing was changed; choose the speed again once the line takes data.</source>
+        <translation>%1 切换到 %2 的操作没有开始：之前发送的数据中有 %3 个字节无法从线路发出，可能是对端停止了接收。没有做任何更改；请在线路恢复接收后重新选择速率。</translation>
+    </message>
+</context>
+<context>
+    <name>Close</name>
+    <message>
+        <source>%1 is closed, but %2 of the bytes sent could not leave the line before it closed and were dropped. The far end may have stopped the flow.</source>
+        <translation>%1 已关闭，但已发送的数据中有 %2 个字节在关闭前未能从线路发出，已被丢弃。可能是对端停止了接收。</translation>
+    </message>
 </context>
 <context>
     <name>ControlDesign</name>
@@ -223,6 +234,28 @@ Try &apos;%1 --help&apos; for more information.</source>
     <message>
         <source>Give a COM port, as COM7 or COM12, or a device name as \\.\CNCA0.</source>
         <translation>请给出串口，如 COM7 或 COM12，或设备名称，如 \\.\CNCA0。</translation>
+    </message>
+</context>
+<context>
+    <name>Status</name>
+    <message>
+        <source>Received with faults since OPEN: %1.</source>
+        <translation>自打开以来接收时出现错误：%1。</translation>
+    </message>
+</context>
+<context>
+    <name>Win32SerialDevice</name>
+    <message>
+        <source>bytes lost (overrun)</source>
+        <translation>字节丢失（溢出）</translation>
+    </message>
+    <message>
+        <source>framing errors</source>
+        <translation>帧错误</translation>
+    </message>
+    <message>
+        <source>parity errors</source>
+        <translation>校验错误</translation>
     </message>
 </context>
 </TS>

@@ -3,9 +3,11 @@
 
 #include "ports/port_panel.h"
 
+#include "ports/drain.h"
 #include "serial/serial_port.h"
 #include "window/status_line.h"
 
+#include <QCoreApplication>
 #include <QPushButton>
 
 #include <algorithm>
@@ -25,8 +27,27 @@ void setSpeedCommandsEnabled(PortPanel &panel, bool enabled)
         command->setEnabled(enabled);
 }
 
+Failure notSent(const SerialPort &comm, qint64 dropped)
+{
+    return Failure(Failure::DeviceBusy,
+                   QCoreApplication::translate(
+                       "Close",
+                       "%1 is closed, but %2 of the bytes sent could not leave the line before it "
+                       "closed and were dropped. The far end may have stopped the flow.")
+                       .arg(comm.displayName())
+                       .arg(dropped));
+}
+
 void showStatus(const PortPanel &panel)
 {
+    // Bytes received damaged are shown as they came; that they were damaged is told beside the
+    // designed status text, not in it.
+    const QString errors = panel.comm->lineErrors();
+    panel.statusLine->setToolTip(
+        errors.isEmpty()
+            ? QString()
+            : QCoreApplication::translate("Status", "Received with faults since OPEN: %1.")
+                  .arg(errors));
     if (panel.comm->portOpen())
         panel.statusLine->setText(QStringLiteral("已打开  ") + panel.comm->settings());
     else
@@ -45,10 +66,28 @@ void Open(PortPanel &panel, const PortPanels &panels)
 
 void Close(PortPanel &panel, const PortPanels &panels)
 {
-    if (panel.comm->portOpen())
+    qint64 dropped = 0;
+    if (panel.comm->portOpen()) {
+        // Text that Send accepted leaves before the line closes, as far as the line takes it.
+        switch (WaitUntilSent(*panel.comm)) {
+        case Sent::All:
+            break;
+        case Sent::Stalled:
+            dropped = panel.comm->bytesToWrite();
+            break;
+        case Sent::Interrupted: // closed meanwhile, or opened again since: that stands
+            UpdateCommands(panel);
+            Status(panels);
+            return;
+        case Sent::Quitting:
+            return;
+        }
         panel.comm->setPortOpen(false);
+    }
     setSpeedCommandsEnabled(panel, false);
     Status(panels);
+    if (dropped > 0)
+        throw notSent(*panel.comm, dropped);
 }
 
 void Status(const PortPanels &panels)

@@ -4,6 +4,7 @@
 #include "ports/speed_change.h"
 
 #include "ports/delay.h"
+#include "ports/drain.h"
 #include "ports/port_panel.h"
 #include "serial/serial_port.h"
 
@@ -29,6 +30,18 @@ Failure cutShort(const SerialPort &comm, const SpeedRow &speed)
                        .arg(comm.displayName(), QString::fromLatin1(speed.settings)));
 }
 
+Failure stalled(const SerialPort &comm, const SpeedRow &speed)
+{
+    return Failure(Failure::DeviceBusy,
+                   QCoreApplication::translate(
+                       "ChangeSpeed",
+                       "The speed change of %1 to %2 did not start: %3 of the bytes sent before it "
+                       "could not leave the line, which the far end may have stopped. Nothing was "
+                       "changed; choose the speed again once the line takes data.")
+                       .arg(comm.displayName(), QString::fromLatin1(speed.settings))
+                       .arg(comm.bytesToWrite()));
+}
+
 } // namespace
 
 void ChangeSpeed(PortPanel &panel, int row, const PortPanels &panels)
@@ -48,6 +61,18 @@ void ChangeSpeed(PortPanel &panel, int row, const PortPanels &panels)
         return true;
     };
 
+    // Text that Send handed over leaves first, at the old speed: the module must not take a byte
+    // of it for the speed code, nor the host meet the rest of it at the new speed.
+    switch (WaitUntilSent(comm)) {
+    case Sent::All:
+        break;
+    case Sent::Stalled:
+        throw stalled(comm, speed);
+    case Sent::Interrupted:
+        throw cutShort(comm, speed);
+    case Sent::Quitting:
+        return;
+    }
     comm.setRTSEnable(false);
     if (!wait())
         return;

@@ -20,6 +20,7 @@ public:
         PortInUse = 8005,
         SettingsRejected = 8015,
         PortNotOpen = 8018,
+        DeviceBusy = 8019, // sent text that the line does not take
         DeviceFailed = 8020,
     };
 

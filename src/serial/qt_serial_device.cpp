@@ -9,6 +9,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <sys/ioctl.h>
+
 #include <utility>
 
 namespace {
@@ -156,6 +158,22 @@ QByteArray QtSerialDevice::readAll()
         m_received += m_port.readAll();
     }
     return std::exchange(m_received, {});
+}
+
+qint64 QtSerialDevice::bytesToWrite()
+{
+    if (!m_port.isOpen() || m_error == Error::Io)
+        return 0;
+    const int handle = int(m_port.handle());
+    int driver = 0;
+    if (::ioctl(handle, TIOCOUTQ, &driver) != 0)
+        driver = 0;
+    // The last byte may still be in the transmitter after the queue is empty. Pseudo-terminals
+    // and many USB adapters have no such register and say so.
+    unsigned int lineStatus = TIOCSER_TEMT;
+    if (::ioctl(handle, TIOCSERGETLSR, &lineStatus) != 0)
+        lineStatus = TIOCSER_TEMT;
+    return m_port.bytesToWrite() + driver + ((lineStatus & TIOCSER_TEMT) ? 0 : 1);
 }
 
 SerialDevice::Error QtSerialDevice::error() const

@@ -23,6 +23,7 @@ public:
     bool setRequestToSend(bool active) override;
     bool write(const QByteArray &bytes) override;
     QByteArray readAll() override;
+    qint64 bytesToWrite() override;
     Error error() const override;
     QString errorString() const override;
 

@@ -35,6 +35,13 @@ public:
     virtual bool write(const QByteArray &bytes) = 0;
     // Everything received since the last call.
     virtual QByteArray readAll() = 0;
+    // How many of the bytes write() took have not yet left the host: those still queued here, in
+    // the driver's output queue and, where the driver tells, in the transmitter. Nothing on a
+    // device that has failed.
+    virtual qint64 bytesToWrite() = 0;
+    // The faults the driver found in what it received since the device was opened (overrun,
+    // framing, parity), in words; empty when it found none or does not tell.
+    virtual QString lineErrors() const { return {}; }
 
     // The last failure, and the system's own words for it. A failure that happened between calls
     // (the device went away) stays here until the device is closed.

@@ -105,6 +105,24 @@ QString SerialPort::input()
     return std::exchange(m_unread, {}) + m_decoder.decode(bytes, failed);
 }
 
+qint64 SerialPort::bytesToWrite() const
+{
+    return m_open ? m_device->bytesToWrite() : 0;
+}
+
+qint64 SerialPort::millisecondsToSend(qint64 bytes) const
+{
+    // A start bit, the data bits, the parity bit and the stop bits, one and a half counted as two.
+    const int bitsPerByte = 1 + m_line.dataBits + (m_line.parity != LineSettings::Parity::None)
+        + (m_line.stopBits == LineSettings::StopBits::One ? 1 : 2);
+    return (bytes * bitsPerByte * 1000 + m_line.baudRate - 1) / m_line.baudRate;
+}
+
+QString SerialPort::lineErrors() const
+{
+    return m_open ? m_device->lineErrors() : QString();
+}
+
 void SerialPort::checkDevice()
 {
     if (m_open && m_device->error() == SerialDevice::Error::Io)

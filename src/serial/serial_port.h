@@ -45,6 +45,14 @@ public:
     void setOutput(const QString &text);
     QString input();
 
+    // Bytes Output took that have not yet left the host; none on a closed port.
+    qint64 bytesToWrite() const;
+    // How long so many bytes take on the line at its current settings.
+    qint64 millisecondsToSend(qint64 bytes) const;
+
+    // Faults the driver found in what the port received since it was opened, in words.
+    QString lineErrors() const;
+
     // Raises the failure of a device that stopped working on its own, which closes the port; does
     // nothing while the device works.
     void checkDevice();

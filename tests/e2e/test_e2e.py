@@ -303,6 +303,45 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(self.lines[0].read(7), b"12345\r\n")
         self.assertTrue(self.program.running())
 
+    def written(self, port, after, before):
+        """How many bytes the program wrote to the line between two times."""
+        count = 0
+        for event in self.program.events(self.device(port)):
+            if after < event.at < before and event.what.startswith("write"):
+                words = event.what.split()
+                count += int(words[-2][1:]) if words[-1] == "bytes)" else len(words) - 1
+        return count
+
+    def test_sent_text_leaves_first(self):
+        """A far end that stops reading keeps sent text in the program: the speed change waits
+        until it has left before RTS drops, and so does CLOSE before the line closes."""
+        self.open_port(1)
+        self.program.wait_for_event(self.device(1), "settings 9600")
+        # More than socat and both pseudo-terminals hold, pasted as one line.
+        text = "0123456789ABCDEF" * 8192
+        for command, last_step in (("Command10", "settings 115200"), ("Command9", "close")):
+            desktop.set_clipboard(text)
+            self.click("Text1")
+            desktop.keys("ctrl+a", "ctrl+v")
+            start = time.monotonic()
+            self.click("Command2")
+            self.click(command)
+            time.sleep(1)
+            steps = [e for e in self.program.events(self.device(1))
+                     if e.at > start and not e.what.startswith(("write", "settings 9600"))]
+            self.assertEqual(steps, [], command)  # nothing but the text yet
+            received = self.lines[0].read(len(text), timeout=30)  # the far end reads again
+            self.assertEqual(received, text.encode(), command)
+            done = self.program.wait_for_event(self.device(1), last_step, start)
+            first = next(e for e in self.program.events(self.device(1))
+                         if e.at > start and not e.what.startswith("write"))
+            self.assertEqual(self.written(1, start, first.at), len(text), command)
+            if command == "Command10":
+                self.assertEqual(self.lines[0].read(1), b"\x00")
+                self.sequence(1, 115200, first.at - 1e-6)
+            self.assertEqual(len(desktop.windows()), 1, command)  # and no message
+            self.assertLess(done.at - start, 30)
+
     def test_port_held_by_another_program(self):
         session = self.picocom(115200, self.lines[0].near)
         self.click("Command8")

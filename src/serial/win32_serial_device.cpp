@@ -5,6 +5,8 @@
 
 #include "serial/line_settings.h"
 
+#include <QCoreApplication>
+
 #include <utility>
 
 namespace {
@@ -49,26 +51,41 @@ std::unique_ptr<SerialDevice> SerialDevice::create(const QString &location)
 Win32SerialDevice::Win32SerialDevice(const QString &location)
     : m_location(location)
 {
-    for (OVERLAPPED *done : {&m_waitDone, &m_readDone, &m_writeDone})
+    for (OVERLAPPED *done : {&m_waitDone, &m_readDone, &m_writeDone}) {
         done->hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (!done->hEvent && m_eventsError == ERROR_SUCCESS)
+            m_eventsError = GetLastError();
+    }
     m_receivedNotifier.setHandle(m_waitDone.hEvent);
     m_writtenNotifier.setHandle(m_writeDone.hEvent);
     QObject::connect(&m_receivedNotifier, &QWinEventNotifier::activated, &m_receivedNotifier,
                      [this] { onReceived(); });
     QObject::connect(&m_writtenNotifier, &QWinEventNotifier::activated, &m_writtenNotifier,
                      [this] { onWritten(); });
+    // Some drivers, and Wine's ports on a pseudo-terminal, leave the wait for received bytes
+    // pending when the line goes away, but asking for the line's state fails then: asking now
+    // and then finds the loss within a second even when nothing arrives.
+    m_lineCheck.setInterval(500);
+    QObject::connect(&m_lineCheck, &QTimer::timeout, &m_lineCheck, [this] {
+        if (!takeReceived())
+            m_lineCheck.stop();
+    });
 }
 
 Win32SerialDevice::~Win32SerialDevice()
 {
     close();
-    for (OVERLAPPED *done : {&m_waitDone, &m_readDone, &m_writeDone})
-        CloseHandle(done->hEvent);
+    for (OVERLAPPED *done : {&m_waitDone, &m_readDone, &m_writeDone}) {
+        if (done->hEvent)
+            CloseHandle(done->hEvent);
+    }
 }
 
 bool Win32SerialDevice::open(const LineSettings &settings)
 {
     close();
+    if (m_eventsError != ERROR_SUCCESS)
+        return fail(m_eventsError);
     // The \\.\ form names COM10 and above too.
     const QString device = QStringLiteral("\\\\.\\");
     const QString path = m_location.startsWith(device) ? m_location : device + m_location;
@@ -98,6 +115,7 @@ bool Win32SerialDevice::open(const LineSettings &settings)
         fail(code, code == ERROR_INVALID_FUNCTION ? Error::NotFound : Error::Io);
     } else if (apply(settings)) {
         watchReceived();
+        m_lineCheck.start();
     }
     if (m_error == Error::None)
         return true;
@@ -111,19 +129,23 @@ void Win32SerialDevice::close()
 {
     m_receivedNotifier.setEnabled(false);
     m_writtenNotifier.setEnabled(false);
+    m_lineCheck.stop();
     if (m_handle != INVALID_HANDLE_VALUE) {
-        // Ends the pending wait and write; the driver must be done with their buffers before
-        // they go. Bounded, so that a driver that ignores the cancel cannot hang the window.
+        // Ends the pending wait and write. The driver may write into their buffers and results
+        // until it has finished them, so they are waited for, without a limit: a driver that
+        // ignored the cancel would otherwise write into memory that is no longer ours.
         SetCommMask(m_handle, 0);
         CancelIo(m_handle);
+        DWORD ignored;
         if (m_watching)
-            WaitForSingleObject(m_waitDone.hEvent, 1000);
+            GetOverlappedResult(m_handle, &m_waitDone, &ignored, TRUE);
         if (!m_writing.isEmpty())
-            WaitForSingleObject(m_writeDone.hEvent, 1000);
+            GetOverlappedResult(m_handle, &m_writeDone, &ignored, TRUE);
         CloseHandle(m_handle);
         m_handle = INVALID_HANDLE_VALUE;
     }
     m_watching = false;
+    m_lineErrors = 0;
     m_received.clear();
     m_queued.clear();
     m_writing.clear();
@@ -148,6 +170,12 @@ bool Win32SerialDevice::apply(const LineSettings &settings)
     // No flow control of any kind; RTS stays where the program last put it.
     dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fDsrSensitivity = FALSE;
     dcb.fOutX = dcb.fInX = dcb.fNull = dcb.fErrorChar = dcb.fAbortOnError = FALSE;
+    // Unused without XON/XOFF, but some virtual drivers report values that SetCommState then
+    // refuses (XonChar equal to XoffChar, limits beyond the queue).
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.XonLim = 2048;
+    dcb.XoffLim = 512;
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = m_requestToSend ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
     if (SetCommState(m_handle, &dcb))
@@ -166,24 +194,6 @@ bool Win32SerialDevice::setRequestToSend(bool active)
         return fail(GetLastError());
     m_requestToSend = active;
     return true;
-}
-
-bool Win32SerialDevice::write(const QByteArray &bytes)
-{
-    if (!begin())
-        return false;
-    m_queued += bytes;
-    if (m_writing.isEmpty())
-        startWrite();
-    return m_error == Error::None;
-}
-
-QByteArray Win32SerialDevice::readAll()
-{
-    // What the driver holds right now as well; after a failure, what was taken before it.
-    if (m_error == Error::None && m_handle != INVALID_HANDLE_VALUE)
-        takeReceived();
-    return std::exchange(m_received, {});
 }
 
 bool Win32SerialDevice::begin()
@@ -207,98 +217,20 @@ bool Win32SerialDevice::fail(DWORD systemError, Error error)
     if (m_error == Error::Io) {
         m_receivedNotifier.setEnabled(false);
         m_writtenNotifier.setEnabled(false);
+        m_lineCheck.stop();
         reportFailure();
     }
     return false;
 }
 
-// The driver signals the wait's event when bytes arrive.
-void Win32SerialDevice::watchReceived()
+QString Win32SerialDevice::lineErrors() const
 {
-    m_events = 0;
-    m_watching = true;
-    ResetEvent(m_waitDone.hEvent);
-    if (!WaitCommEvent(m_handle, &m_events, &m_waitDone)) {
-        const DWORD code = GetLastError();
-        if (code != ERROR_IO_PENDING) {
-            m_watching = false;
-            fail(code);
-            return;
-        }
-    } else {
-        SetEvent(m_waitDone.hEvent); // done at once: handle it like any other arrival
-    }
-    m_receivedNotifier.setEnabled(true);
-}
-
-void Win32SerialDevice::onReceived()
-{
-    DWORD ignored;
-    m_watching = false;
-    if (!GetOverlappedResult(m_handle, &m_waitDone, &ignored, FALSE)) {
-        fail(GetLastError());
-        return;
-    }
-    if (takeReceived())
-        watchReceived();
-}
-
-bool Win32SerialDevice::takeReceived()
-{
-    for (;;) {
-        DWORD errors = 0;
-        COMSTAT status {};
-        if (!ClearCommError(m_handle, &errors, &status))
-            return fail(GetLastError());
-        if (status.cbInQue == 0)
-            return true;
-        const qsizetype before = m_received.size();
-        m_received.resize(before + qsizetype(status.cbInQue));
-        DWORD count = 0;
-        // The timeouts make this return at once with what the driver holds.
-        const bool done
-            = ReadFile(m_handle, m_received.data() + before, status.cbInQue, nullptr, &m_readDone)
-            || (GetLastError() == ERROR_IO_PENDING);
-        const bool read = done && GetOverlappedResult(m_handle, &m_readDone, &count, TRUE);
-        const DWORD code = GetLastError();
-        m_received.resize(before + qsizetype(count));
-        if (!read)
-            return fail(code);
-        if (count == 0)
-            return true;
-    }
-}
-
-void Win32SerialDevice::startWrite()
-{
-    m_writing = std::exchange(m_queued, {});
-    ResetEvent(m_writeDone.hEvent);
-    if (!WriteFile(m_handle, m_writing.constData(), DWORD(m_writing.size()), nullptr,
-                   &m_writeDone)) {
-        const DWORD code = GetLastError();
-        if (code != ERROR_IO_PENDING) {
-            m_writing.clear();
-            fail(code);
-            return;
-        }
-    }
-    // The event is signalled when the driver is done, at once or later.
-    m_writtenNotifier.setEnabled(true);
-}
-
-void Win32SerialDevice::onWritten()
-{
-    m_writtenNotifier.setEnabled(false);
-    DWORD count = 0;
-    const bool written = GetOverlappedResult(m_handle, &m_writeDone, &count, FALSE);
-    const DWORD code = GetLastError();
-    const QByteArray rest = m_writing.mid(qsizetype(count));
-    m_writing.clear();
-    if (!written) {
-        fail(code);
-        return;
-    }
-    m_queued.prepend(rest);
-    if (!m_queued.isEmpty())
-        startWrite();
+    QStringList found;
+    if (m_lineErrors & (CE_OVERRUN | CE_RXOVER))
+        found += QCoreApplication::translate("Win32SerialDevice", "bytes lost (overrun)");
+    if (m_lineErrors & CE_FRAME)
+        found += QCoreApplication::translate("Win32SerialDevice", "framing errors");
+    if (m_lineErrors & CE_RXPARITY)
+        found += QCoreApplication::translate("Win32SerialDevice", "parity errors");
+    return found.join(QStringLiteral(", "));
 }
