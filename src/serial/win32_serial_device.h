@@ -38,7 +38,6 @@ private:
     void watchReceived();
     void onReceived();
     bool takeReceived();
-    bool readAvailable(DWORD count);
     void startWrite();
     void onWritten();
 

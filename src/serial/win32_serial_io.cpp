@@ -65,25 +65,20 @@ bool Win32SerialDevice::takeReceived()
         if (status.cbInQue == 0)
             return true;
         const qsizetype before = m_received.size();
-        if (!readAvailable(status.cbInQue))
-            return false;
-        if (m_received.size() == before)
+        m_received.resize(before + qsizetype(status.cbInQue));
+        DWORD count = 0;
+        // The timeouts make this return at once with what the driver holds.
+        const bool done
+            = ReadFile(m_handle, m_received.data() + before, status.cbInQue, nullptr, &m_readDone)
+            || (GetLastError() == ERROR_IO_PENDING);
+        const bool read = done && GetOverlappedResult(m_handle, &m_readDone, &count, TRUE);
+        const DWORD code = GetLastError();
+        m_received.resize(before + qsizetype(count));
+        if (!read)
+            return fail(code);
+        if (count == 0)
             return true;
     }
-}
-
-// Reads up to count bytes of what the driver holds; the timeouts make this return at once.
-bool Win32SerialDevice::readAvailable(DWORD count)
-{
-    const qsizetype before = m_received.size();
-    m_received.resize(before + qsizetype(count));
-    DWORD taken = 0;
-    const bool done = ReadFile(m_handle, m_received.data() + before, count, nullptr, &m_readDone)
-        || (GetLastError() == ERROR_IO_PENDING);
-    const bool read = done && GetOverlappedResult(m_handle, &m_readDone, &taken, TRUE);
-    const DWORD code = GetLastError();
-    m_received.resize(before + qsizetype(taken));
-    return read || fail(code);
 }
 
 qint64 Win32SerialDevice::bytesToWrite()

@@ -59,15 +59,6 @@ QString withNewlines(const QString &text)
     return plain;
 }
 
-bool hasLongLine(QStringView text)
-{
-    for (const QStringView line : qTokenize(text, u'\n')) {
-        if (line.size() > TextBox::maxBlockLength)
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 TextBox::TextBox(QWidget *parent)
@@ -101,11 +92,11 @@ QMimeData *TextBox::createMimeDataFromSelection() const
 
 void TextBox::insertFromMimeData(const QMimeData *source)
 {
-    if (isReadOnly() || !source->hasText() || !hasLongLine(withNewlines(source->text()))) {
+    const Pieces pieces = inPieces(withNewlines(source->text()));
+    if (isReadOnly() || pieces.continuing.isEmpty()) { // no long line: Qt's own paste
         QPlainTextEdit::insertFromMimeData(source);
         return;
     }
-    const Pieces pieces = inPieces(withNewlines(source->text()));
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock();
     cursor.removeSelectedText();

@@ -24,7 +24,7 @@ def command(executable, lines_dir, defaults):
     """How the program is started on the two lines in lines_dir."""
     if WINE_PROGRAM:
         options = [] if defaults else ["--com1", "COM12", "--com2", "COM13"]
-        return ["bash", WINE_RUN, lines_dir, WINE_PROGRAM, *options]
+        return ["bash", WINE_RUN, lines_dir, executable, *options]
     if defaults:
         return ["bash", NO_SERIAL_DEVICES, f"ttyS0={lines_dir}/com1", f"ttyS1={lines_dir}/com2",
                 "--", executable]

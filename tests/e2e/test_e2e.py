@@ -332,7 +332,7 @@ class EndToEnd(unittest.TestCase):
             self.assertEqual(steps, [], command)  # nothing but the text yet
             received = self.lines[0].read(len(text), timeout=30)  # the far end reads again
             self.assertEqual(received, text.encode(), command)
-            done = self.program.wait_for_event(self.device(1), last_step, start)
+            self.program.wait_for_event(self.device(1), last_step, start)
             first = next(e for e in self.program.events(self.device(1))
                          if e.at > start and not e.what.startswith("write"))
             self.assertEqual(self.written(1, start, first.at), len(text), command)
@@ -340,7 +340,6 @@ class EndToEnd(unittest.TestCase):
                 self.assertEqual(self.lines[0].read(1), b"\x00")
                 self.sequence(1, 115200, first.at - 1e-6)
             self.assertEqual(len(desktop.windows()), 1, command)  # and no message
-            self.assertLess(done.at - start, 30)
 
     def test_port_held_by_another_program(self):
         session = self.picocom(115200, self.lines[0].near)
