@@ -36,6 +36,8 @@ private slots:
     void deviceFailureClosesThePort();
     void longRunsStayWhole_data();
     void longRunsStayWhole();
+    void editsKeepTheText_data();
+    void editsKeepTheText();
 };
 
 namespace {
@@ -261,14 +263,30 @@ void TestSendRead::deviceFailureClosesThePort()
 void TestSendRead::longRunsStayWhole_data()
 {
     QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<QString>("shown"); // line ends as LF or U+2028
 
     const QByteArray run = QByteArray(3 * TextBox::maxBlockLength + 5, 'x');
-    QTest::newRow("no line break") << QByteArray(300'000, 'a');
-    QTest::newRow("between line breaks") << "first\r\n" + run + "\r\n\r\nlast";
-    QTest::newRow("breaks at the cuts") << QByteArray(TextBox::maxBlockLength, 'b') + "\n" + run;
-    if (utf8) // a character of two UTF-16 units where the line would be cut
-        QTest::newRow("character across a cut")
-            << QByteArray(TextBox::maxBlockLength - 1, 'c') + "\xf0\x9f\x98\x80" + run;
+    const auto same = [](const QByteArray &bytes) {
+        return QString::fromLatin1(bytes);
+    };
+    QTest::newRow("no line break") << QByteArray(300'000, 'a') << same(QByteArray(300'000, 'a'));
+    const QByteArray between = "first\r\n" + run + "\r\n\r\nlast";
+    QTest::newRow("between line breaks") << between << same(between).replace("\r\n", "\n");
+    const QByteArray atCuts = QByteArray(TextBox::maxBlockLength, 'b') + "\n" + run;
+    QTest::newRow("breaks at the cuts") << atCuts << same(atCuts);
+    if (!utf8)
+        return;
+    // A character of two UTF-16 units where the line would be cut.
+    QTest::newRow("character across a cut")
+        << QByteArray(TextBox::maxBlockLength - 1, 'c') + "\xf0\x9f\x98\x80" + run
+        << QString(TextBox::maxBlockLength - 1, 'c') + QString::fromUtf8("😀") + same(run);
+    // Characters at which the document would start a paragraph of its own.
+    QTest::newRow("paragraph separator") << "A\xe2\x80\xa9" + run << "A\\xE2\\x80\\xA9" + same(run);
+    QTest::newRow("frame marks") << "\xef\xb7\x90\xef\xb7\x91" + run
+                                 << "\\xEF\\xB7\\x90\\xEF\\xB7\\x91" + same(run);
+    QTest::newRow("line separator inside a run")
+        << run.left(1500) + "\xe2\x80\xa8" + run.mid(1500)
+        << same(run.left(1500)) + QChar(QChar::LineSeparator) + same(run.mid(1500));
 }
 
 // A long line is laid out in pieces the box can afford, but what it holds, what is copied from
@@ -276,26 +294,109 @@ void TestSendRead::longRunsStayWhole_data()
 void TestSendRead::longRunsStayWhole()
 {
     QFETCH(QByteArray, received);
+    QFETCH(QString, shown);
 
     m_com1->receive(received);
     click("Command1");
     TextBox *receiveBox = box("Text3");
     for (QTextBlock block = receiveBox->document()->begin(); block.isValid(); block = block.next())
         QVERIFY2(block.length() <= TextBox::maxBlockLength + 1, qPrintable(block.text().left(20)));
-    const QString shown = QString::fromUtf8(received);
-    QString crlf = shown;
-    crlf.replace("\r\n", "\n").replace('\n', "\r\n");
+    const QString lines = QString(shown).replace(QChar::LineSeparator, u'\n');
+    const QString crlf = QString(lines).replace("\n", "\r\n");
     QCOMPARE(receiveBox->text(), crlf);
 
     receiveBox->selectAll();
     receiveBox->copy();
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString(crlf).replace("\r\n", "\n"));
+    QCOMPARE(QGuiApplication::clipboard()->text(), lines);
 
-    // Pasted into the send box, over its text, and sent: exactly the bytes that came.
+    // Pasted into the send box, over its text, and sent: exactly what the box showed.
     box("Text1")->selectAll();
     box("Text1")->paste();
     click("Command2");
     QCOMPARE(m_com1->written(), crlf.toUtf8());
+}
+
+void TestSendRead::editsKeepTheText_data()
+{
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<int>("anchor"); // positions in the box's document: a cut has two
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::addColumn<QString>("expected");
+
+    QString line; // 3,000 characters: pieces of 1024, 1024 and 952
+    for (int i = 0; i < 300; ++i)
+        line += QStringLiteral("%1").arg(i % 100, 10, 10, QChar('.'));
+    const int end = TextBox::maxBlockLength; // the end of the first piece, and past its break:
+    const int start = end + 1; // the start of the second
+    const auto key = [](QKeySequence::StandardKey standard) {
+        return QKeySequence::keyBindings(standard).first()[0];
+    };
+    const QKeyCombination paste = key(QKeySequence::Paste), undo = key(QKeySequence::Undo),
+                          redo = key(QKeySequence::Redo), enter = Qt::Key_Return,
+                          right = key(QKeySequence::MoveToNextChar),
+                          remove = key(QKeySequence::Delete), backspace = Qt::Key_Backspace,
+                          x = Qt::Key_X, y = Qt::Key_Y;
+    const QString cut = line.left(end), rest = line.mid(end);
+
+    QTest::newRow("paste, undo") << "12345\r\n"
+                                 << line << 0 << 6 << QKeySequence(paste, undo) << "12345\r\n";
+    QTest::newRow("paste, undo, redo") << "12345\r\n"
+                                       << line << 0 << 6 << QKeySequence(paste, undo, redo) << line;
+    QTest::newRow("paste with paragraph marks")
+        << "" << QString::fromUtf16(u"A\u2029") + line + QString::fromUtf16(u"\uFDD1B") << 0 << 0
+        << QKeySequence(paste) << "A\r\n" + line + "\r\nB";
+    QTest::newRow("delete across a cut")
+        << line << "" << 1000 << 1100 << QKeySequence(remove) << line.left(1000) + line.mid(1099);
+    QTest::newRow("delete across a cut, undo")
+        << line << "" << 1000 << 1100 << QKeySequence(remove, undo) << line;
+    QTest::newRow("Backspace at a cut")
+        << line << "" << start << start << QKeySequence(backspace) << cut.chopped(1) + rest;
+    QTest::newRow("Backspace at a cut, undo")
+        << line << "" << start << start << QKeySequence(backspace, undo) << line;
+    QTest::newRow("Delete at a cut")
+        << line << "" << end << end << QKeySequence(remove) << cut + rest.mid(1);
+    QTest::newRow("across a cut in one step")
+        << line << "" << end - 1 << end - 1 << QKeySequence(right, right, backspace)
+        << cut + rest.mid(1);
+    QTest::newRow("Enter at a cut")
+        << line << "" << end << end << QKeySequence(enter) << cut + "\r\n" + rest;
+    QTest::newRow("Enter at a cut, undo")
+        << line << "" << end << end << QKeySequence(enter, undo) << line;
+    QTest::newRow("Enter at a cut, undo, redo")
+        << line << "" << start << start << QKeySequence(enter, undo, redo) << cut + "\r\n" + rest;
+    // The last piece emptied and typed again: a break typed there is a real one.
+    QTest::newRow("piece retyped with a break")
+        << line << "" << 2 * start << line.size() + 2 << QKeySequence(remove, x, enter, y)
+        << line.left(2 * end) + "x\r\ny";
+}
+
+// Whatever the user types, deletes, pastes, undoes or redoes, Send and copy give exactly the
+// text the box shows: a line break where one was typed, pasted or received, and nowhere else.
+void TestSendRead::editsKeepTheText()
+{
+    QFETCH(QString, initial);
+    QFETCH(QString, clipboard);
+    QFETCH(int, anchor);
+    QFETCH(int, position);
+    QFETCH(QKeySequence, keys);
+    QFETCH(QString, expected);
+
+    TextBox *sendBox = box("Text1");
+    sendBox->setText(initial);
+    QGuiApplication::clipboard()->setText(clipboard);
+    QTextCursor cursor = sendBox->textCursor();
+    cursor.setPosition(anchor);
+    cursor.setPosition(position, QTextCursor::KeepAnchor);
+    sendBox->setTextCursor(cursor);
+    QTest::keySequence(sendBox, keys);
+
+    click("Command2");
+    QCOMPARE(QString::fromUtf8(m_com1->written()), expected);
+    sendBox->selectAll();
+    sendBox->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString(expected).replace("\r\n", "\n"));
 }
 
 QTEST_MAIN(TestSendRead)

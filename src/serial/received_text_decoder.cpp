@@ -41,11 +41,14 @@ bool isPlain(uchar byte)
         || byte == '\r';
 }
 
-// Characters shown by their bytes instead: the C1 controls, which a text box shows as nothing,
-// and the control pictures, which in the box stand for control bytes.
+// Characters shown by their bytes instead: the C1 controls, which a text box shows as nothing;
+// the control pictures, which in the box stand for control bytes; and the paragraph separator and
+// the two noncharacters that Qt's text document takes for paragraph breaks, which would pass for
+// a received line end.
 bool showsAsBytes(char32_t codePoint)
 {
-    return codePoint < 0xA0 || (codePoint >= 0x2400 && codePoint <= 0x241F) || codePoint == 0x2421;
+    return codePoint < 0xA0 || (codePoint >= 0x2400 && codePoint <= 0x241F) || codePoint == 0x2421
+        || codePoint == 0x2029 || codePoint == 0xFDD0 || codePoint == 0xFDD1;
 }
 
 // A byte that is not shown as itself: a control picture, \xHH, or the doubled backslash.

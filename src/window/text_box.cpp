@@ -3,60 +3,113 @@
 
 #include "window/text_box.h"
 
+#include <QKeyEvent>
 #include <QMimeData>
+#include <QStringTokenizer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
-
-#include <QStringTokenizer>
 
 #include <algorithm>
 
 namespace {
 
-// The user state of a block that continues the one before it: no line break stands between them.
-// Splitting a block keeps its state on the first half, so a break the user types is a real one.
-constexpr int continuesAbove = 1;
+// A break the box makes only for the screen is a paragraph separator whose character format has
+// this object type. The mark lives on the separator itself, so undo and redo bring it back with
+// it and a deletion takes it away with it; and Qt's cursor drops the object type from the format
+// that it hands on to typed text and to a new paragraph, so a break the user types, and the
+// characters around it, never carry it.
+constexpr int screenBreak = QTextFormat::UserObject + 1;
 
-// A text whose line breaks are all '\n', with a '\n' more wherever a line is cut for the screen,
-// and the numbers, counted from its first line, of the pieces that continue the line above.
-struct Pieces
+bool isScreenBreak(const QTextBlock &block)
 {
-    QString text;
-    QList<int> continuing;
-};
-
-Pieces inPieces(QStringView text)
-{
-    Pieces pieces;
-    pieces.text.reserve(text.size() + text.size() / TextBox::maxBlockLength);
-    int block = 0;
-    for (const QStringView line : qTokenize(text, u'\n')) {
-        if (block > 0)
-            pieces.text += u'\n';
-        for (qsizetype at = 0;;) {
-            qsizetype end = std::min<qsizetype>(at + TextBox::maxBlockLength, line.size());
-            if (end < line.size() && line[end].isLowSurrogate())
-                --end; // never between the two halves of one character
-            pieces.text += line.sliced(at, end - at);
-            at = end;
-            if (at == line.size())
-                break;
-            pieces.text += u'\n';
-            pieces.continuing.append(++block);
-        }
-        ++block;
-    }
-    return pieces;
+    return block.isValid() && block.charFormat().objectType() == screenBreak;
 }
 
-// Each line end is one '\n': CR LF, and a lone CR or LF, in any run.
+// Each line end is one '\n': CR LF, a lone CR or LF in any run, and the characters at which the
+// document itself would start a paragraph, so that no paragraph comes where the cutting did not
+// put one.
 QString withNewlines(const QString &text)
 {
     QString plain = text;
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    plain.replace(u'\r', u'\n');
+    for (const QChar paragraph :
+         {QChar(u'\r'), QChar(QChar::ParagraphSeparator), QChar(u'\uFDD0'), QChar(u'\uFDD1')})
+        plain.replace(paragraph, u'\n');
     return plain;
+}
+
+// Where the lines of a text whose only line ends are '\n' are cut for the screen: every
+// maxBlockLength characters, never between the two halves of one character.
+QList<qsizetype> screenBreaks(QStringView text)
+{
+    QList<qsizetype> breaks;
+    qsizetype lineStart = 0;
+    for (const QStringView line : qTokenize(text, u'\n')) {
+        for (qsizetype at = 0; line.size() - at > TextBox::maxBlockLength;) {
+            at += TextBox::maxBlockLength;
+            if (line[at].isLowSurrogate())
+                --at;
+            breaks.append(lineStart + at);
+        }
+        lineStart += line.size() + 1;
+    }
+    return breaks;
+}
+
+// Inserts a text whose only line ends are '\n' at the cursor, its long lines cut for the screen.
+void insertInPieces(QTextCursor &cursor, const QString &text)
+{
+    QTextCharFormat mark;
+    mark.setObjectType(screenBreak);
+    qsizetype at = 0;
+    for (const qsizetype cut : screenBreaks(text)) {
+        cursor.insertText(text.sliced(at, cut - at));
+        cursor.insertBlock(cursor.blockFormat(), mark);
+        at = cut;
+    }
+    cursor.insertText(text.sliced(at));
+}
+
+// The keys that move or delete across a screen break, and how the cursor steps over it first.
+struct StepKey
+{
+    QKeySequence::StandardKey key;
+    QTextCursor::MoveOperation step;
+    QTextCursor::MoveMode mode;
+};
+
+constexpr StepKey stepKeys[] = {
+    {QKeySequence::MoveToNextChar, QTextCursor::NextCharacter, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToNextWord, QTextCursor::NextCharacter, QTextCursor::MoveAnchor},
+    {QKeySequence::Delete, QTextCursor::NextCharacter, QTextCursor::MoveAnchor},
+    {QKeySequence::DeleteEndOfWord, QTextCursor::NextCharacter, QTextCursor::MoveAnchor},
+    {QKeySequence::SelectNextChar, QTextCursor::NextCharacter, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectNextWord, QTextCursor::NextCharacter, QTextCursor::KeepAnchor},
+    {QKeySequence::MoveToPreviousChar, QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor},
+    {QKeySequence::MoveToPreviousWord, QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor},
+    {QKeySequence::Backspace, QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor},
+    {QKeySequence::DeleteStartOfWord, QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor},
+    {QKeySequence::SelectPreviousChar, QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor},
+    {QKeySequence::SelectPreviousWord, QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor},
+};
+
+bool matches(const QKeyEvent *event, QKeySequence::StandardKey key)
+{
+    // Qt binds Backspace to no standard key on most systems and takes the key itself, with or
+    // without Shift, as its own text control does.
+    if (key == QKeySequence::Backspace) {
+        const Qt::KeyboardModifiers others = Qt::ShiftModifier | Qt::GroupSwitchModifier;
+        return event->key() == Qt::Key_Backspace && !(event->modifiers() & ~others);
+    }
+    return event->matches(key);
+}
+
+bool atScreenBreak(const QTextCursor &cursor, QTextCursor::MoveOperation step)
+{
+    if (step == QTextCursor::NextCharacter)
+        return cursor.atBlockEnd() && isScreenBreak(cursor.block().next());
+    return cursor.atBlockStart() && isScreenBreak(cursor.block());
 }
 
 } // namespace
@@ -76,10 +129,16 @@ QString TextBox::text() const
 void TextBox::setText(const QString &text)
 {
     // Left to itself, setPlainText() would pair up a CR with an LF that follows, and turn CR CR LF
-    // into one break.
-    const Pieces pieces = inPieces(withNewlines(text));
-    setPlainText(pieces.text);
-    markContinuing(0, pieces.continuing);
+    // into one break. New text starts a new history: undo never brings back the old one.
+    setPlainText(QString());
+    QTextDocument *doc = document();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    insertInPieces(cursor, withNewlines(text));
+    cursor.endEditBlock();
+    doc->setUndoRedoEnabled(true);
+    moveCursor(QTextCursor::Start);
 }
 
 QMimeData *TextBox::createMimeDataFromSelection() const
@@ -92,26 +151,43 @@ QMimeData *TextBox::createMimeDataFromSelection() const
 
 void TextBox::insertFromMimeData(const QMimeData *source)
 {
-    const Pieces pieces = inPieces(withNewlines(source->text()));
-    if (isReadOnly() || pieces.continuing.isEmpty()) { // no long line: Qt's own paste
-        QPlainTextEdit::insertFromMimeData(source);
+    if (isReadOnly())
         return;
-    }
+    // Reading the clipboard can hand control to its owner, which may change it meanwhile, and Qt
+    // then frees source: it is read once, here, and never touched again.
+    const QString text = withNewlines(source->text());
+    if (text.isEmpty())
+        return;
     QTextCursor cursor = textCursor();
-    cursor.beginEditBlock();
-    cursor.removeSelectedText();
-    const int first = cursor.blockNumber();
-    cursor.insertText(pieces.text);
-    markContinuing(first, pieces.continuing);
+    cursor.beginEditBlock(); // one step for undo, as Qt's own paste
+    insertInPieces(cursor, text);
     cursor.endEditBlock();
     setTextCursor(cursor);
     ensureCursorVisible();
 }
 
-void TextBox::markContinuing(int first, const QList<int> &continuing)
+void TextBox::keyPressEvent(QKeyEvent *event)
 {
-    for (const int block : continuing)
-        document()->findBlockByNumber(first + block).setUserState(continuesAbove);
+    stepOverScreenBreak(event);
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+// Both sides of a screen break are one place in the line. A key that moves or deletes across it
+// steps over it first, so that it acts on the character beyond, as in a line never cut: Backspace
+// at the start of a piece deletes the character before it, and the cursor crosses in one step.
+void TextBox::stepOverScreenBreak(QKeyEvent *event)
+{
+    const auto key = std::find_if(std::begin(stepKeys), std::end(stepKeys),
+                                  [event](const StepKey &key) { return matches(event, key.key); });
+    QTextCursor cursor = textCursor();
+    if (key == std::end(stepKeys)
+        || (cursor.hasSelection() && key->mode == QTextCursor::MoveAnchor))
+        return; // a selection is moved or deleted as a whole
+    if (!atScreenBreak(cursor, key->step))
+        return;
+    while (atScreenBreak(cursor, key->step))
+        cursor.movePosition(key->step, key->mode);
+    setTextCursor(cursor);
 }
 
 // The characters from start to end as they were received or typed: the screen's own breaks left
@@ -122,7 +198,7 @@ QString TextBox::textBetween(int start, int end, QStringView lineBreak) const
     for (QTextBlock block = document()->findBlock(start); block.isValid(); block = block.next()) {
         if (block.position() > end)
             break;
-        if (block.position() > start && block.userState() != continuesAbove)
+        if (block.position() > start && !isScreenBreak(block))
             text += lineBreak;
         const int from = std::max(start, block.position()) - block.position();
         const int to = std::min(end, block.position() + block.length() - 1) - block.position();

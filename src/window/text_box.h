@@ -10,9 +10,9 @@
 //
 // Laying out one paragraph costs time that grows with the square of its length when it has
 // nowhere to wrap, and a device that streams without line breaks sends megabytes of such text.
-// The box therefore holds no paragraph longer than maxBlockLength: a longer run is shown in
-// pieces, each piece after the first marked as continuing the one before it. These breaks are
-// only on the screen: the box's text, what is copied and what is sent, run on without them.
+// The box therefore holds no paragraph longer than maxBlockLength when it takes text in: a longer
+// run is shown in pieces, split by breaks that are only on the screen. The box's text, what is
+// copied and what is sent run on without them, whatever the user edits, undoes or redoes.
 class TextBox : public QPlainTextEdit
 {
     Q_OBJECT
@@ -28,8 +28,9 @@ public:
 protected:
     QMimeData *createMimeDataFromSelection() const override;
     void insertFromMimeData(const QMimeData *source) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void markContinuing(int first, const QList<int> &continuing);
+    void stepOverScreenBreak(QKeyEvent *event);
     QString textBetween(int start, int end, QStringView lineBreak) const;
 };

@@ -112,9 +112,11 @@ class Desktop:
                                 capture_output=True, timeout=10)
         return result.stdout.decode("utf-8", "replace")
 
-    def set_clipboard(self, text):
-        # xclip stays behind to serve the text until someone copies: not on our output.
-        subprocess.run(["xclip", "-i", "-selection", "clipboard"], env=self.env,
+    def set_clipboard(self, text, once=False):
+        """xclip stays behind to serve the text until someone copies, or, once, until it has been
+        asked for it once, as a program closed right after copying: not on our output."""
+        loops = ["-loops", "1"] if once else []
+        subprocess.run(["xclip", "-i", "-selection", "clipboard", *loops], env=self.env,
                        input=text.encode(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=10, check=True)
 

@@ -341,6 +341,21 @@ class EndToEnd(unittest.TestCase):
                 self.sequence(1, 115200, first.at - 1e-6)
             self.assertEqual(len(desktop.windows()), 1, command)  # and no message
 
+    def test_paste_from_a_clipboard_that_goes_away(self):
+        """The program that copied serves the text once and exits: the paste takes what it read,
+        and the far end gets exactly that, lines of text or one long line alike."""
+        self.open_port(1)
+        self.program.wait_for_event(self.device(1), "settings 9600")
+        lines = "".join(f"short line {n:06d} from a clipboard\n" for n in range(12000))
+        for text in (lines, "0123456789" * 10000):
+            desktop.set_clipboard(text, once=True)
+            self.click("Text1")
+            desktop.keys("ctrl+a", "ctrl+v")
+            self.click("Command2")
+            sent = text.replace("\n", "\r\n").encode()
+            self.assertEqual(self.lines[0].read(len(sent), timeout=30), sent)
+            self.assertTrue(self.program.running())
+
     def test_port_held_by_another_program(self):
         session = self.picocom(115200, self.lines[0].near)
         self.click("Command8")
