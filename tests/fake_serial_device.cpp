@@ -34,6 +34,7 @@ void FakeSerialDevice::close()
 {
     m_events->append({nowNs(), QStringLiteral("close"), m_line.baudRate});
     m_open = false;
+    m_draining = false;
     m_broken = false;
     m_error = Error::None;
 }
@@ -67,6 +68,40 @@ QByteArray FakeSerialDevice::readAll()
     // As a real device does, it hands out what had arrived even once it has failed.
     step(QStringLiteral("read"));
     return std::exchange(m_received, {});
+}
+
+bool FakeSerialDevice::drain()
+{
+    m_draining = m_open && (m_unsent > 0 || m_transmitting);
+    return !m_draining;
+}
+
+void FakeSerialDevice::discardOutput()
+{
+    m_events->append({nowNs(), QStringLiteral("discard %1").arg(m_unsent), m_line.baudRate});
+    m_unsent = 0;
+    m_transmitting = false;
+}
+
+void FakeSerialDevice::setUnsent(qint64 count)
+{
+    m_unsent = count;
+    reportSentIfDone();
+}
+
+void FakeSerialDevice::setTransmitting(bool transmitting)
+{
+    m_transmitting = transmitting;
+    reportSentIfDone();
+}
+
+void FakeSerialDevice::reportSentIfDone()
+{
+    if (m_unsent > 0 || m_transmitting)
+        return;
+    m_events->append({nowNs(), QStringLiteral("sent"), m_line.baudRate});
+    if (std::exchange(m_draining, false))
+        reportSent();
 }
 
 QString FakeSerialDevice::errorString() const

@@ -33,6 +33,8 @@ public:
     bool write(const QByteArray &bytes) override;
     QByteArray readAll() override;
     qint64 bytesToWrite() override { return m_open ? m_unsent : 0; }
+    bool drain() override;
+    void discardOutput() override;
     Error error() const override { return m_error; }
     QString errorString() const override;
 
@@ -40,8 +42,11 @@ public:
     void receive(const QByteArray &bytes) { m_received += bytes; }
     void failNextWith(Error error) { m_failNext = error; }
     void breakDown() { m_broken = true; }
-    // Of the bytes written, so many have not left yet.
-    void setUnsent(qint64 count) { m_unsent = count; }
+    // Of the bytes written, so many have not left yet; and the last of them may still be in the
+    // transmitter, which the count leaves out, as many USB adapters' drivers do. Once both are
+    // done, a drain that waited hears so, and the record says "sent".
+    void setUnsent(qint64 count);
+    void setTransmitting(bool transmitting);
     // Breaks down on its own, between operations, and says so, as a pulled adapter does.
     void unplug()
     {
@@ -61,6 +66,7 @@ public:
 
 private:
     bool step(const QString &what);
+    void reportSentIfDone();
 
     QString m_location;
     std::shared_ptr<QList<Event>> m_events = std::make_shared<QList<Event>>();
@@ -73,4 +79,6 @@ private:
     bool m_rts = false;
     bool m_broken = false;
     qint64 m_unsent = 0;
+    bool m_transmitting = false;
+    bool m_draining = false;
 };

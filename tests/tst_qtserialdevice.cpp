@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 
 #include "pty_pair.h"
+#include "serial/line_settings.h"
 #include "serial/qt_serial_device.h"
 #include "serial/serial_port.h"
 
@@ -26,6 +27,7 @@ private slots:
     void lineLockedByAnotherProgramIsInUse();
     void missingDeviceIsNotFound();
     void outputReachesTheLine();
+    void drainEndsWhenTheDriverSaysSent();
 
 private:
     static std::unique_ptr<SerialPort> port(const QString &path, const QString &name = "COM1")
@@ -183,6 +185,31 @@ void TestQtSerialDevice::outputReachesTheLine()
     com->setOutput(QString(QChar(0)));
     com->setOutput("12345\r\n");
     QCOMPARE(line.readFar(8).toHex(' '), QByteArray("00 31 32 33 34 35 0d 0a"));
+}
+
+// A pseudo-terminal has no transmitter to ask about: the driver's answer to tcdrain() is what
+// ends the drain, and it stands until more is written.
+void TestQtSerialDevice::drainEndsWhenTheDriverSaysSent()
+{
+    PtyPair line;
+    QtSerialDevice device(line.devicePath());
+    int sent = 0;
+    device.setSentHandler([&sent] { ++sent; });
+    QVERIFY(device.open(LineSettings()));
+    QVERIFY(device.drain());
+    for (int round = 1; round <= 2; ++round) {
+        QVERIFY(device.write("12345"));
+        QVERIFY(!device.drain());
+        QTRY_COMPARE(sent, round);
+        QVERIFY(device.drain());
+        QCOMPARE(line.readFar(5), QByteArray("12345"));
+    }
+    // A wait cut short by closing calls nobody.
+    QVERIFY(device.write("6"));
+    QVERIFY(!device.drain());
+    device.close();
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(sent, 2);
 }
 
 QTEST_MAIN(TestQtSerialDevice)

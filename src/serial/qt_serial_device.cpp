@@ -9,10 +9,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <sys/ioctl.h>
-
-#include <utility>
-
 namespace {
 
 // The system's words for an asynchronous failure are often stale; say what happened instead.
@@ -76,6 +72,10 @@ QtSerialDevice::QtSerialDevice(const QString &location)
     m_port.setPortName(location);
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) { onErrorOccurred(error); });
+    QObject::connect(&m_port, &QSerialPort::bytesWritten, &m_port, [this] {
+        if (m_drainQueued && m_port.bytesToWrite() == 0)
+            waitForTransmitter();
+    });
 }
 
 QtSerialDevice::~QtSerialDevice() = default;
@@ -108,10 +108,19 @@ bool QtSerialDevice::open(const LineSettings &settings)
 
 void QtSerialDevice::close()
 {
-    m_port.close();
+    closePort();
     m_lock.release();
     m_received.clear();
     clearError();
+}
+
+// Every way the line closes goes through here: a wait for its transmitter must not outlive it.
+void QtSerialDevice::closePort()
+{
+    m_drainQueued = false;
+    m_writes = m_sentWrites = 0;
+    m_transmitterWait.stop();
+    m_port.close();
 }
 
 bool QtSerialDevice::apply(const LineSettings &settings)
@@ -132,48 +141,6 @@ bool QtSerialDevice::apply(const LineSettings &settings)
 bool QtSerialDevice::setRequestToSend(bool active)
 {
     return begin() && (m_port.setRequestToSend(active) || fail());
-}
-
-bool QtSerialDevice::write(const QByteArray &bytes)
-{
-    if (!begin())
-        return false;
-    if (m_port.write(bytes) != bytes.size())
-        return fail();
-    // QSerialPort holds written bytes until the event loop runs; push them to the driver now so
-    // that they leave before whatever the caller does next. What the driver cannot take yet
-    // stays queued and follows from the event loop.
-    m_port.flush();
-    return m_error == Error::None || fail();
-}
-
-QByteArray QtSerialDevice::readAll()
-{
-    // Take what the driver holds right now as well, not only what the event loop has fetched;
-    // after a failure, at least what had been fetched before it.
-    const bool working = begin();
-    if (m_port.isOpen()) {
-        if (working)
-            m_port.waitForReadyRead(0);
-        m_received += m_port.readAll();
-    }
-    return std::exchange(m_received, {});
-}
-
-qint64 QtSerialDevice::bytesToWrite()
-{
-    if (!m_port.isOpen() || m_error == Error::Io)
-        return 0;
-    const int handle = int(m_port.handle());
-    int driver = 0;
-    if (::ioctl(handle, TIOCOUTQ, &driver) != 0)
-        driver = 0;
-    // The last byte may still be in the transmitter after the queue is empty. Pseudo-terminals
-    // and many USB adapters have no such register and say so.
-    unsigned int lineStatus = TIOCSER_TEMT;
-    if (::ioctl(handle, TIOCSERGETLSR, &lineStatus) != 0)
-        lineStatus = TIOCSER_TEMT;
-    return m_port.bytesToWrite() + driver + ((lineStatus & TIOCSER_TEMT) ? 0 : 1);
 }
 
 SerialDevice::Error QtSerialDevice::error() const
@@ -244,7 +211,7 @@ void QtSerialDevice::onErrorOccurred(QSerialPort::SerialPortError error)
             [this] {
                 if (m_port.isOpen()) {
                     m_received += m_port.readAll();
-                    m_port.close();
+                    closePort();
                 }
             },
             Qt::QueuedConnection);

@@ -5,11 +5,16 @@
 
 #include "serial/exclusive_lock.h"
 #include "serial/serial_device.h"
+#include "serial/transmitter_wait.h"
 
 #include <QSerialPort>
 
+#include <optional>
+
 // A real serial line through Qt Serial Port. Received bytes collect in QSerialPort's own read
-// buffer, which has no size limit, whenever the event loop runs.
+// buffer, which has no size limit, whenever the event loop runs. Opening, the line's settings
+// and failures are in qt_serial_device.cpp, the bytes' ways in and out and the wait for sent
+// bytes in qt_serial_io.cpp.
 class QtSerialDevice : public SerialDevice
 {
 public:
@@ -24,11 +29,17 @@ public:
     bool write(const QByteArray &bytes) override;
     QByteArray readAll() override;
     qint64 bytesToWrite() override;
+    bool drain() override;
+    void discardOutput() override;
     Error error() const override;
     QString errorString() const override;
 
 private:
     bool begin();
+    void closePort();
+    void waitForTransmitter();
+    int driverQueue() const;
+    std::optional<bool> transmitterEmpty() const;
     void clearError();
     bool fail();
     void onErrorOccurred(QSerialPort::SerialPortError error);
@@ -36,6 +47,10 @@ private:
     const QString m_location;
     ExclusiveLock m_lock;
     QSerialPort m_port;
+    TransmitterWait m_transmitterWait; // ends before m_port goes
+    bool m_drainQueued = false; // drain once QSerialPort has handed its own buffer on
+    quint64 m_writes = 0; // write() calls since the port was opened
+    quint64 m_sentWrites = 0; // of them, those the driver has said it sent
     QByteArray m_received;
     Error m_error = Error::None;
     QString m_errorString;

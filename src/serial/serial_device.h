@@ -39,6 +39,14 @@ public:
     // the driver's output queue and, where the driver tells, in the transmitter. Nothing on a
     // device that has failed.
     virtual qint64 bytesToWrite() = 0;
+    // Whether every byte write() took has left the host, the adapter's own transmitter included,
+    // which many drivers count nowhere. When that is not known at once, the device asks the
+    // driver away from the caller's thread and calls the sent handler once it has answered;
+    // another call meanwhile waits for the same answer. Closing ends the wait without a call.
+    virtual bool drain() = 0;
+    // Throws away every byte write() took that has not yet left, so that closing the device does
+    // not wait for them.
+    virtual void discardOutput() = 0;
     // The faults the driver found in what it received since the device was opened (overrun,
     // framing, parity), in words; empty when it found none or does not tell.
     virtual QString lineErrors() const { return {}; }
@@ -51,6 +59,8 @@ public:
     // Called when the device fails on its own, between calls (the adapter was pulled out), so that
     // the port can let it go at once instead of at the user's next click.
     void setFailureHandler(std::function<void()> handler) { m_failureHandler = std::move(handler); }
+    // Called on the caller's thread when a drain that did not end at once has.
+    void setSentHandler(std::function<void()> handler) { m_sentHandler = std::move(handler); }
 
 protected:
     void reportFailure() const
@@ -58,7 +68,13 @@ protected:
         if (m_failureHandler)
             m_failureHandler();
     }
+    void reportSent() const
+    {
+        if (m_sentHandler)
+            m_sentHandler();
+    }
 
 private:
     std::function<void()> m_failureHandler;
+    std::function<void()> m_sentHandler;
 };

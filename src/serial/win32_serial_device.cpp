@@ -4,6 +4,7 @@
 #include "serial/win32_serial_device.h"
 
 #include "serial/line_settings.h"
+#include "serial/win32_pending_io.h"
 
 #include <QCoreApplication>
 
@@ -51,41 +52,33 @@ std::unique_ptr<SerialDevice> SerialDevice::create(const QString &location)
 Win32SerialDevice::Win32SerialDevice(const QString &location)
     : m_location(location)
 {
-    for (OVERLAPPED *done : {&m_waitDone, &m_readDone, &m_writeDone}) {
-        done->hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        if (!done->hEvent && m_eventsError == ERROR_SUCCESS)
-            m_eventsError = GetLastError();
-    }
-    m_receivedNotifier.setHandle(m_waitDone.hEvent);
-    m_writtenNotifier.setHandle(m_writeDone.hEvent);
     QObject::connect(&m_receivedNotifier, &QWinEventNotifier::activated, &m_receivedNotifier,
                      [this] { onReceived(); });
     QObject::connect(&m_writtenNotifier, &QWinEventNotifier::activated, &m_writtenNotifier,
                      [this] { onWritten(); });
-    // Some drivers, and Wine's ports on a pseudo-terminal, leave the wait for received bytes
-    // pending when the line goes away, but asking for the line's state fails then: asking now
-    // and then finds the loss within a second even when nothing arrives.
-    m_lineCheck.setInterval(500);
-    QObject::connect(&m_lineCheck, &QTimer::timeout, &m_lineCheck, [this] {
-        if (!takeReceived())
-            m_lineCheck.stop();
-    });
+    QObject::connect(&m_flushedNotifier, &QWinEventNotifier::activated, &m_flushedNotifier,
+                     [this] { onFlushed(); });
+    // A driver that leaves the read pending when the line goes away mostly fails when asked for
+    // the line's state: asking now and then finds the loss even when nothing arrives. Rarely, as
+    // the read's failure tells at once where the driver reports the loss, Wine's pseudo-terminal
+    // ports included.
+    m_lineCheck.setInterval(lineCheckMs);
+    QObject::connect(&m_lineCheck, &QTimer::timeout, &m_lineCheck, [this] { checkLine(); });
 }
 
 Win32SerialDevice::~Win32SerialDevice()
 {
     close();
-    for (OVERLAPPED *done : {&m_waitDone, &m_readDone, &m_writeDone}) {
-        if (done->hEvent)
-            CloseHandle(done->hEvent);
-    }
 }
 
 bool Win32SerialDevice::open(const LineSettings &settings)
 {
     close();
-    if (m_eventsError != ERROR_SUCCESS)
-        return fail(m_eventsError);
+    m_error = Error::None; // a driver that kept the last opening's requests is told of no more
+    m_errorString.clear();
+    m_io = std::make_unique<Win32PendingIo>();
+    if (m_io->setUpError() != ERROR_SUCCESS)
+        return fail(m_io->setUpError());
     // The \\.\ form names COM10 and above too.
     const QString device = QStringLiteral("\\\\.\\");
     const QString path = m_location.startsWith(device) ? m_location : device + m_location;
@@ -106,51 +99,32 @@ bool Win32SerialDevice::open(const LineSettings &settings)
             return fail(code);
         }
     }
-    // Reads take what the driver holds and return at once; writes have no time limit.
-    COMMTIMEOUTS timeouts {MAXDWORD, 0, 0, 0, 0};
+    // A read ends once it has all it asked for: what the driver holds, or else the next byte.
+    // A write ends at the latest after a while with what the driver took, so that what has not
+    // left is known even while the line takes nothing.
+    COMMTIMEOUTS timeouts {0, 0, 0, 0, writeAnswerMs};
     m_requestToSend = true; // raised with the port, as on every other system
-    if (!SetCommTimeouts(m_handle, &timeouts) || !SetCommMask(m_handle, EV_RXCHAR)) {
+    m_writes = m_flushedWrites = m_flushingWrites = 0;
+    if (!SetCommTimeouts(m_handle, &timeouts)) {
         // A name that opens but is no serial line (Wine keeps a port whose line has gone).
         const DWORD code = GetLastError();
         fail(code, code == ERROR_INVALID_FUNCTION ? Error::NotFound : Error::Io);
     } else if (apply(settings)) {
-        watchReceived();
+        m_receivedNotifier.setHandle(m_io->read.hEvent);
+        m_writtenNotifier.setHandle(m_io->write.hEvent);
+        receive();
         m_lineCheck.start();
     }
     if (m_error == Error::None)
         return true;
     // Closed without close(), which would forget why the open failed.
-    CloseHandle(std::exchange(m_handle, INVALID_HANDLE_VALUE));
-    m_watching = false;
-    return false;
-}
-
-void Win32SerialDevice::close()
-{
     m_receivedNotifier.setEnabled(false);
-    m_writtenNotifier.setEnabled(false);
     m_lineCheck.stop();
-    if (m_handle != INVALID_HANDLE_VALUE) {
-        // Ends the pending wait and write. The driver may write into their buffers and results
-        // until it has finished them, so they are waited for, without a limit: a driver that
-        // ignored the cancel would otherwise write into memory that is no longer ours.
-        SetCommMask(m_handle, 0);
-        CancelIo(m_handle);
-        DWORD ignored;
-        if (m_watching)
-            GetOverlappedResult(m_handle, &m_waitDone, &ignored, TRUE);
-        if (!m_writing.isEmpty())
-            GetOverlappedResult(m_handle, &m_writeDone, &ignored, TRUE);
-        CloseHandle(m_handle);
-        m_handle = INVALID_HANDLE_VALUE;
-    }
-    m_watching = false;
-    m_lineErrors = 0;
-    m_received.clear();
-    m_queued.clear();
-    m_writing.clear();
-    m_error = Error::None;
-    m_errorString.clear();
+    CancelIoEx(m_handle, nullptr);
+    m_io->settle(closeWaitMs);
+    Win32PendingIo::release(std::move(m_io));
+    CloseHandle(std::exchange(m_handle, INVALID_HANDLE_VALUE));
+    return false;
 }
 
 bool Win32SerialDevice::apply(const LineSettings &settings)
@@ -217,6 +191,7 @@ bool Win32SerialDevice::fail(DWORD systemError, Error error)
     if (m_error == Error::Io) {
         m_receivedNotifier.setEnabled(false);
         m_writtenNotifier.setEnabled(false);
+        m_flushedNotifier.setEnabled(false);
         m_lineCheck.stop();
         reportFailure();
     }

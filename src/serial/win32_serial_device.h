@@ -9,11 +9,16 @@
 #include <QWinEventNotifier>
 #include <qt_windows.h>
 
+#include <memory>
+
+struct Win32PendingIo;
+
 // A real serial line through the Windows communications API. Nothing here waits for the line:
-// the driver reports received bytes and finished writes through events that the event loop
-// watches, and received bytes are taken from the driver as they arrive and kept until read,
-// however many they are. Opening and the line's settings are in win32_serial_device.cpp, the
-// bytes' ways in and out in win32_serial_io.cpp.
+// a read stays with the driver until bytes arrive, and the driver reports them, finished writes
+// and an emptied transmitter through events that the event loop watches; received bytes are
+// taken as they arrive and kept until read, however many they are. Opening and the line's
+// settings are in win32_serial_device.cpp, the bytes' ways in and out in win32_serial_io.cpp,
+// the wait for sent bytes and closing in win32_serial_drain.cpp.
 class Win32SerialDevice : public SerialDevice
 {
 public:
@@ -28,35 +33,47 @@ public:
     bool write(const QByteArray &bytes) override;
     QByteArray readAll() override;
     qint64 bytesToWrite() override;
+    bool drain() override;
+    void discardOutput() override;
     QString lineErrors() const override;
     Error error() const override { return m_error; }
     QString errorString() const override { return m_errorString; }
 
 private:
+    // A write answers at the latest after so long with what the driver took of it.
+    static constexpr DWORD writeAnswerMs = 100;
+    // How long closing waits for the driver to end the requests it cancels.
+    static constexpr DWORD closeWaitMs = 1000;
+    // How often the line's state is asked for, for drivers that report no loss of the line.
+    static constexpr int lineCheckMs = 5000;
+
     bool begin();
     bool fail(DWORD systemError, Error error = Error::Io);
-    void watchReceived();
+    bool checkLine();
+    void receive();
     void onReceived();
-    bool takeReceived();
     void startWrite();
     void onWritten();
+    void startFlush();
+    void onFlushed();
 
     const QString m_location;
     HANDLE m_handle = INVALID_HANDLE_VALUE;
-    DWORD m_eventsError = ERROR_SUCCESS; // why the events could not be made, if they could not
-    OVERLAPPED m_waitDone {};
-    OVERLAPPED m_readDone {};
-    OVERLAPPED m_writeDone {};
+    // The requests of the current opening; a fresh one for each.
+    std::unique_ptr<Win32PendingIo> m_io;
     QWinEventNotifier m_receivedNotifier;
     QWinEventNotifier m_writtenNotifier;
+    QWinEventNotifier m_flushedNotifier;
     QTimer m_lineCheck;
-    DWORD m_events = 0;
     DWORD m_lineErrors = 0; // CE_ flags seen since the port was opened
-    bool m_watching = false;
     bool m_requestToSend = true;
     QByteArray m_received;
     QByteArray m_queued; // accepted by write(), not yet handed to the driver
-    QByteArray m_writing; // with the driver until it reports the write done
+    bool m_writeDiscarded = false; // the write with the driver was cancelled by discardOutput()
+    quint64 m_writes = 0; // write() calls since the port was opened
+    quint64 m_flushedWrites = 0; // of them, those the driver has said it sent
+    quint64 m_flushingWrites = 0; // of them, those the running flush covers
+    bool m_drainWanted = false; // drain() said no: the sent handler is called once it is so
     Error m_error = Error::None;
     QString m_errorString;
 };

@@ -1,115 +1,120 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
+#include "serial/win32_pending_io.h"
 #include "serial/win32_serial_device.h"
 
+#include <algorithm>
 #include <utility>
 
 bool Win32SerialDevice::write(const QByteArray &bytes)
 {
-    if (!begin())
+    if (!begin() || !m_io)
         return false;
     m_queued += bytes;
-    if (m_writing.isEmpty())
+    ++m_writes;
+    if (m_io->writing.isEmpty())
         startWrite();
     return m_error == Error::None;
 }
 
 QByteArray Win32SerialDevice::readAll()
 {
-    // What the driver holds right now as well; after a failure, what was taken before it.
-    if (m_error == Error::None && m_handle != INVALID_HANDLE_VALUE)
-        takeReceived();
+    // What the driver has handed over already, even when the event loop has not yet been told.
+    if (m_error == Error::None && m_handle != INVALID_HANDLE_VALUE && m_io->reading
+        && HasOverlappedIoCompleted(&m_io->read)) {
+        onReceived();
+    }
     return std::exchange(m_received, {});
 }
 
-// The driver signals the wait's event when bytes arrive.
-void Win32SerialDevice::watchReceived()
+// One read is always with the driver, so that bytes are taken as they come without asking, and
+// so that a line that goes away ends it with a failure at once.
+void Win32SerialDevice::receive()
 {
-    m_events = 0;
-    m_watching = true;
-    ResetEvent(m_waitDone.hEvent);
-    if (!WaitCommEvent(m_handle, &m_events, &m_waitDone)) {
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (!ClearCommError(m_handle, &errors, &status)) {
+        fail(GetLastError());
+        return;
+    }
+    m_lineErrors |= errors;
+    // Without read timeouts this ends once it has them all: at once when the driver holds bytes,
+    // else with the next one. Reads are never more than one, so that bytes keep their order.
+    const DWORD size = std::max<DWORD>(status.cbInQue, 1);
+    m_io->readBuffer.resize(qsizetype(size));
+    m_io->reading = true;
+    if (!ReadFile(m_handle, m_io->readBuffer.data(), size, nullptr, &m_io->read)) {
         const DWORD code = GetLastError();
         if (code != ERROR_IO_PENDING) {
-            m_watching = false;
+            m_io->reading = false;
             fail(code);
             return;
         }
-    } else {
-        SetEvent(m_waitDone.hEvent); // done at once: handle it like any other arrival
     }
+    // The event is signalled when the driver is done, at once or later.
     m_receivedNotifier.setEnabled(true);
 }
 
 void Win32SerialDevice::onReceived()
 {
-    DWORD ignored;
-    m_watching = false;
-    if (!GetOverlappedResult(m_handle, &m_waitDone, &ignored, FALSE)) {
-        fail(GetLastError());
-        return;
-    }
-    if (takeReceived())
-        watchReceived();
+    m_receivedNotifier.setEnabled(false);
+    DWORD count = 0;
+    const bool read = GetOverlappedResult(m_handle, &m_io->read, &count, FALSE);
+    const DWORD code = GetLastError();
+    m_io->reading = false;
+    m_received.append(m_io->readBuffer.constData(), qsizetype(count));
+    if (!read)
+        fail(code);
+    else if (count > 0)
+        receive();
+    // A read that ended empty would end so again at once: the next look at the line reads on.
 }
 
-bool Win32SerialDevice::takeReceived()
+// Asks for the line's state, which fails once the device has gone.
+bool Win32SerialDevice::checkLine()
 {
-    for (;;) {
-        DWORD errors = 0;
-        COMSTAT status {};
-        if (!ClearCommError(m_handle, &errors, &status))
-            return fail(GetLastError());
-        m_lineErrors |= errors;
-        if (status.cbInQue == 0)
-            return true;
-        const qsizetype before = m_received.size();
-        m_received.resize(before + qsizetype(status.cbInQue));
-        DWORD count = 0;
-        // The timeouts make this return at once with what the driver holds.
-        const bool done
-            = ReadFile(m_handle, m_received.data() + before, status.cbInQue, nullptr, &m_readDone)
-            || (GetLastError() == ERROR_IO_PENDING);
-        const bool read = done && GetOverlappedResult(m_handle, &m_readDone, &count, TRUE);
-        const DWORD code = GetLastError();
-        m_received.resize(before + qsizetype(count));
-        if (!read)
-            return fail(code);
-        if (count == 0)
-            return true;
-    }
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (!ClearCommError(m_handle, &errors, &status))
+        return fail(GetLastError());
+    m_lineErrors |= errors;
+    if (!m_io->reading)
+        receive();
+    return m_error == Error::None;
 }
 
 qint64 Win32SerialDevice::bytesToWrite()
 {
     if (m_handle == INVALID_HANDLE_VALUE || m_error == Error::Io)
         return 0;
-    if (!m_queued.isEmpty() || !m_writing.isEmpty())
-        return m_queued.size() + m_writing.size();
-    // Handed over whole: what the driver still holds.
     DWORD errors = 0;
     COMSTAT status {};
-    if (!ClearCommError(m_handle, &errors, &status))
+    if (!ClearCommError(m_handle, &errors, &status)) {
+        fail(GetLastError()); // not "all sent": the port has failed
         return 0;
+    }
     m_lineErrors |= errors;
-    return status.cbOutQue;
+    // A write with the driver is what it had not taken at its last answer, a moment ago. The
+    // driver's queue counts it too in serial.sys, not under Wine, whose queue is its terminal's:
+    // the larger of the two, which is exact while the line takes nothing.
+    const qint64 writing = m_writeDiscarded ? 0 : m_io->writing.size();
+    return m_queued.size() + std::max<qint64>(writing, status.cbOutQue);
 }
 
 void Win32SerialDevice::startWrite()
 {
-    m_writing = std::exchange(m_queued, {});
-    ResetEvent(m_writeDone.hEvent);
-    if (!WriteFile(m_handle, m_writing.constData(), DWORD(m_writing.size()), nullptr,
-                   &m_writeDone)) {
+    m_io->writing = std::exchange(m_queued, {});
+    ResetEvent(m_io->write.hEvent);
+    if (!WriteFile(m_handle, m_io->writing.constData(), DWORD(m_io->writing.size()), nullptr,
+                   &m_io->write)) {
         const DWORD code = GetLastError();
         if (code != ERROR_IO_PENDING) {
-            m_writing.clear();
+            m_io->writing.clear();
             fail(code);
             return;
         }
     }
-    // The event is signalled when the driver is done, at once or later.
     m_writtenNotifier.setEnabled(true);
 }
 
@@ -117,15 +122,22 @@ void Win32SerialDevice::onWritten()
 {
     m_writtenNotifier.setEnabled(false);
     DWORD count = 0;
-    const bool written = GetOverlappedResult(m_handle, &m_writeDone, &count, FALSE);
+    const bool written = GetOverlappedResult(m_handle, &m_io->write, &count, FALSE);
     const DWORD code = GetLastError();
-    const QByteArray rest = m_writing.mid(qsizetype(count));
-    m_writing.clear();
-    if (!written) {
+    // The write's time ran out: Windows answers with what went, Wine with a failure when nothing
+    // did.
+    const bool timedOut = DWORD(m_io->write.Internal) == STATUS_TIMEOUT;
+    const QByteArray rest = std::exchange(m_io->writing, {}).mid(qsizetype(count));
+    if (std::exchange(m_writeDiscarded, false)) {
+        // Cancelled by discardOutput(): what it had not sent is gone.
+    } else if (!written && !timedOut) {
         fail(code);
         return;
+    } else {
+        m_queued.prepend(rest);
     }
-    m_queued.prepend(rest);
     if (!m_queued.isEmpty())
         startWrite();
+    else if (m_drainWanted)
+        startFlush();
 }

@@ -10,7 +10,8 @@
  * gets its devices' descriptors from Wine's server, often a fresh one for each call, so the
  * modem lines belong to the device, not to a descriptor. With MODEM_LINES_EXCLUSIVE set, a line
  * is opened by one program at a time, as a Windows driver has it: an open of a line that is
- * open elsewhere is refused as access denied.
+ * open elsewhere is refused as access denied. With MODEM_LINES_TRANSMITTER naming a file, a line's
+ * transmitter can be held busy, as an adapter's is while its own buffer empties: see tcdrain().
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -259,4 +260,59 @@ ssize_t write(int fd, const void *data, size_t size)
         record(fd, event);
     }
     return written;
+}
+
+/*
+ * With MODEM_LINES_TRANSMITTER naming a file: while the file says "busy", tcdrain() waits until
+ * the output is flushed or the file says so no more, as a transmitter that empties when its queue
+ * is thrown away; while it says "stuck", until the file says so no more, whatever is done to the
+ * line, as a driver that ignores a cancel. The waits and the flushes of output are recorded:
+ * "drain", "drained", "flush output".
+ */
+static int outputFlushes;
+
+static int transmitterHeld(const char *control, int flushes)
+{
+    char mode[16] = "";
+    const int file = open(control, O_RDONLY | O_CLOEXEC);
+    if (file >= 0) {
+        const ssize_t length = read(file, mode, sizeof mode - 1);
+        mode[length > 0 ? length : 0] = '\0';
+        close(file);
+    }
+    if (strncmp(mode, "stuck", 5) == 0)
+        return 1;
+    return strncmp(mode, "busy", 4) == 0
+        && __atomic_load_n(&outputFlushes, __ATOMIC_SEQ_CST) == flushes;
+}
+
+int tcdrain(int fd)
+{
+    static int (*realTcdrain)(int);
+    if (!realTcdrain)
+        realTcdrain = (int (*)(int))dlsym(RTLD_NEXT, "tcdrain");
+    const char *control = getenv("MODEM_LINES_TRANSMITTER");
+    if (!control || fd < 0 || fd >= MAX_FDS || !tracked[fd])
+        return realTcdrain(fd);
+    record(fd, "drain");
+    const int flushes = __atomic_load_n(&outputFlushes, __ATOMIC_SEQ_CST);
+    const struct timespec millisecond = {0, 1000000};
+    while (transmitterHeld(control, flushes))
+        nanosleep(&millisecond, NULL);
+    const int result = realTcdrain(fd);
+    record(fd, "drained");
+    return result;
+}
+
+int tcflush(int fd, int queue)
+{
+    static int (*realTcflush)(int, int);
+    if (!realTcflush)
+        realTcflush = (int (*)(int, int))dlsym(RTLD_NEXT, "tcflush");
+    if (getenv("MODEM_LINES_TRANSMITTER") && fd >= 0 && fd < MAX_FDS && tracked[fd]
+        && (queue == TCOFLUSH || queue == TCIOFLUSH)) {
+        __atomic_add_fetch(&outputFlushes, 1, __ATOMIC_SEQ_CST);
+        record(fd, "flush output");
+    }
+    return realTcflush(fd, queue);
 }

@@ -5,7 +5,8 @@
 # pseudo-terminals, their modem lines given and recorded by the preload library:
 #   on_line.sh DIR PRELOAD_SOURCE PROGRAM [ARGUMENTS...]
 # The record is in the file MODEM_LINES_LOG names; LINE_PID is the pair's process, which a test
-# may end to take the line away.
+# may end to take the line away; the file MODEM_LINES_TRANSMITTER names, when a test writes it,
+# holds the lines' transmitters busy.
 set -euo pipefail
 dir=$(realpath -m "$1")
 source=$2
@@ -30,5 +31,6 @@ ln -sfn "$(readlink -f "$lines/b")" "$dir/com2"
 # Wine's server opens the devices: a server still running from an earlier program, without the
 # preload, must not be the one that does.
 (export WINEPREFIX="$dir/prefix"; wineserver --kill && wineserver --wait) 2>/dev/null || true
-export MODEM_LINES_LOG="$lines/record" MODEM_LINES_EXCLUSIVE=1 LD_PRELOAD="$preload" LINE_PID=$socat
+export MODEM_LINES_LOG="$lines/record" MODEM_LINES_TRANSMITTER="$lines/transmitter"
+export MODEM_LINES_EXCLUSIVE=1 LD_PRELOAD="$preload" LINE_PID=$socat
 "$(dirname "$0")/run.sh" "$dir" "$@"

@@ -5,12 +5,17 @@
 // of pseudo-terminals, whose modem lines a preload library gives and records.
 #include "cpu_time.h"
 #include "serial/failure.h"
+#include "serial/line_settings.h"
 #include "serial/received_text_decoder.h"
 #include "serial/serial_port.h"
 #include "serial/win32_serial_device.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QtTest>
+
+#include <memory>
 
 class TestWin32SerialDevice : public QObject
 {
@@ -25,12 +30,20 @@ private slots:
     void speedChangeOnTheLine();
     void openFailures_data();
     void openFailures();
+    void drainWaitsUntilSent_data();
+    void drainWaitsUntilSent();
+    void closeEndsTheWait_data();
+    void closeEndsTheWait();
     // Last: the line goes away for good.
     void farEndGoneIsReportedWithoutSpinning();
 
 private:
     SerialPort *port(const QString &name);
     QString receive(SerialPort *port, qsizetype size);
+    static QStringList record();
+    static qsizetype recorded(const QString &what, qsizetype from);
+    static qint64 writtenToLines();
+    static void holdTransmitter(const QByteArray &mode);
 
     SerialPort *m_com1 = nullptr;
     SerialPort *m_com2 = nullptr;
@@ -55,6 +68,52 @@ QString TestWin32SerialDevice::receive(SerialPort *port, qsizetype size)
     return received;
 }
 
+// What the preload recorded on the lines, one event a line: "rts 0", "write 31 32 (900 bytes)".
+QStringList TestWin32SerialDevice::record()
+{
+    QFile file("Z:" + qEnvironmentVariable("MODEM_LINES_LOG"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList events;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (!line.isEmpty())
+            events += QString::fromUtf8(line).section(u' ', 2);
+    }
+    return events;
+}
+
+// Where that event was first recorded from the index on, or -1.
+qsizetype TestWin32SerialDevice::recorded(const QString &what, qsizetype from)
+{
+    return record().indexOf(what, from);
+}
+
+// How many bytes the devices have written to the lines since the suite started.
+qint64 TestWin32SerialDevice::writtenToLines()
+{
+    qint64 count = 0;
+    for (const QString &event : record()) {
+        const QStringList words = event.split(u' ');
+        if (words.first() != u"write")
+            continue;
+        count += words.last() == u"bytes)" ? words.at(words.size() - 2).mid(1).toLongLong()
+                                           : words.size() - 1;
+    }
+    return count;
+}
+
+// "busy": a drain waits until the output is flushed; "stuck": whatever is done; empty: no wait.
+void TestWin32SerialDevice::holdTransmitter(const QByteArray &mode)
+{
+    QFile control("Z:" + qEnvironmentVariable("MODEM_LINES_TRANSMITTER"));
+    if (mode.isEmpty()) {
+        control.remove();
+        return;
+    }
+    QVERIFY(control.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    control.write(mode);
+}
+
 void TestWin32SerialDevice::init()
 {
     m_com1 = port("COM1");
@@ -65,6 +124,7 @@ void TestWin32SerialDevice::init()
 
 void TestWin32SerialDevice::cleanup()
 {
+    holdTransmitter({});
     delete m_com1;
     delete m_com2;
 }
@@ -148,6 +208,129 @@ void TestWin32SerialDevice::openFailures()
     // The holder goes on as before.
     m_com1->setOutput("still here");
     QCOMPARE(receive(m_com2, 10), QStringLiteral("still here"));
+}
+
+void TestWin32SerialDevice::drainWaitsUntilSent_data()
+{
+    QTest::addColumn<QByteArray>("transmitter");
+    QTest::addColumn<int>("size");
+
+    // Far more than the driver takes at once: the device's own queue empties first.
+    QTest::newRow("far end reading") << QByteArray() << 256 * 1024;
+    // The driver has every byte at once and counts none, but its transmitter is still busy.
+    QTest::newRow("transmitter busy after the queue") << QByteArray("busy") << 16;
+}
+
+void TestWin32SerialDevice::drainWaitsUntilSent()
+{
+    QFETCH(QByteArray, transmitter);
+    QFETCH(int, size);
+    m_com1->setPortOpen(false);
+    Win32SerialDevice device("COM1");
+    int sent = 0;
+    device.setSentHandler([&sent] { ++sent; });
+    QVERIFY(device.open(LineSettings()));
+    const qsizetype start = record().size();
+    holdTransmitter(transmitter);
+
+    QVERIFY(device.write(QByteArray(size, 'x')));
+    QVERIFY(!device.drain());
+    QVERIFY(!device.drain()); // waits for the same answer
+    if (!transmitter.isEmpty()) {
+        QTRY_VERIFY(recorded("drain", start) >= 0);
+        QCOMPARE(sent, 0);
+        holdTransmitter({});
+    }
+    QTRY_COMPARE(sent, 1);
+    QVERIFY(device.drain());
+    // The driver was asked once it had every byte, and answered before the call.
+    const QStringList events = record();
+    qsizetype lastWrite = start;
+    for (qsizetype i = start; i < events.size(); ++i) {
+        if (events.at(i).startsWith(u"write"))
+            lastWrite = i;
+    }
+    QVERIFY2(events.indexOf("drained", lastWrite) > lastWrite,
+             qPrintable(events.mid(start).join(", ")));
+    QCOMPARE(receive(m_com2, size), QString(size, u'x'));
+    QCOMPARE(sent, 1);
+}
+
+void TestWin32SerialDevice::closeEndsTheWait_data()
+{
+    QTest::addColumn<QByteArray>("transmitter");
+    QTest::addColumn<bool>("farEndReads");
+    QTest::addColumn<bool>("letGo");
+
+    QTest::newRow("transmitter busy") << QByteArray("busy") << true << true;
+    QTest::newRow("driver that ignores the cancel") << QByteArray("stuck") << true << false;
+    // Last: it leaves text on its way to COM2.
+    QTest::newRow("far end stopped reading") << QByteArray() << false << true;
+}
+
+void TestWin32SerialDevice::closeEndsTheWait()
+{
+    QFETCH(QByteArray, transmitter);
+    QFETCH(bool, farEndReads);
+    QFETCH(bool, letGo);
+    m_com1->setPortOpen(false);
+    HANDLE farEnd = INVALID_HANDLE_VALUE; // holds COM2 open and reads nothing
+    if (!farEndReads) {
+        m_com2->setPortOpen(false);
+        farEnd = CreateFileW(L"\\\\.\\COM2", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+        QVERIFY(farEnd != INVALID_HANDLE_VALUE);
+    }
+    const auto closeFarEnd = qScopeGuard([farEnd] {
+        if (farEnd != INVALID_HANDLE_VALUE)
+            CloseHandle(farEnd);
+    });
+    auto device = std::make_unique<Win32SerialDevice>("COM1");
+    int sent = 0;
+    device->setSentHandler([&sent] { ++sent; });
+    QVERIFY(device->open(LineSettings()));
+    const qsizetype start = record().size();
+    const qint64 writtenBefore = writtenToLines();
+    holdTransmitter(transmitter);
+
+    const qint64 size = farEndReads ? 16 : 1024 * 1024;
+    QVERIFY(device->write(QByteArray(size, 'y')));
+    QVERIFY(!device->drain());
+    qint64 unsent = 0;
+    if (farEndReads) {
+        QTRY_VERIFY(recorded("drain", start) >= 0);
+    } else {
+        // Once the line takes no more, the count is exactly what has not reached it.
+        QTRY_COMPARE(device->bytesToWrite(), size - (writtenToLines() - writtenBefore));
+        unsent = device->bytesToWrite();
+        QVERIFY(unsent > 0);
+        device->discardOutput();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    device->close();
+    const qint64 closingMs = clock.elapsed();
+    qInfo("close() took %lld ms", closingMs);
+    QVERIFY2(closingMs < 5000, qPrintable(QString::number(closingMs))); // no hang
+    QCOMPARE(device->error() == SerialDevice::Error::None, letGo);
+    QVERIFY(letGo || !device->errorString().isEmpty());
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QCOMPARE(sent, 0); // closing ends the wait without a call
+
+    if (!farEndReads) {
+        // What reached the line and what was thrown away make up all that was sent.
+        QCOMPARE(writtenToLines() - writtenBefore + unsent, size);
+        QVERIFY(recorded("flush output", start) >= 0);
+    }
+    if (!letGo) {
+        // The driver still holds the port, and lets it go once it ends the request.
+        Win32SerialDevice again("COM1");
+        QVERIFY(!again.open(LineSettings()));
+        QCOMPARE(again.error(), SerialDevice::Error::InUse);
+        holdTransmitter({});
+        QTRY_VERIFY(again.open(LineSettings()));
+    }
 }
 
 void TestWin32SerialDevice::farEndGoneIsReportedWithoutSpinning()

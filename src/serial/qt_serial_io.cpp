@@ -1,0 +1,102 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
+#include "serial/qt_serial_device.h"
+
+#include <sys/ioctl.h>
+
+#include <optional>
+#include <utility>
+
+bool QtSerialDevice::write(const QByteArray &bytes)
+{
+    if (!begin())
+        return false;
+    ++m_writes;
+    if (m_port.write(bytes) != bytes.size())
+        return fail();
+    // QSerialPort holds written bytes until the event loop runs; push them to the driver now so
+    // that they leave before whatever the caller does next. What the driver cannot take yet
+    // stays queued and follows from the event loop.
+    m_port.flush();
+    return m_error == Error::None || fail();
+}
+
+QByteArray QtSerialDevice::readAll()
+{
+    // Take what the driver holds right now as well, not only what the event loop has fetched;
+    // after a failure, at least what had been fetched before it.
+    const bool working = begin();
+    if (m_port.isOpen()) {
+        if (working)
+            m_port.waitForReadyRead(0);
+        m_received += m_port.readAll();
+    }
+    return std::exchange(m_received, {});
+}
+
+bool QtSerialDevice::drain()
+{
+    if (!m_port.isOpen() || m_error == Error::Io)
+        return true; // nothing more can leave, and the failure speaks for itself
+    if (m_port.bytesToWrite() > 0) {
+        m_drainQueued = true; // the driver has not got it all yet
+        return false;
+    }
+    if (m_sentWrites == m_writes)
+        return true; // the driver has said so since the last write
+    if (driverQueue() == 0 && transmitterEmpty().value_or(false)) {
+        m_sentWrites = m_writes;
+        return true;
+    }
+    waitForTransmitter();
+    return false;
+}
+
+void QtSerialDevice::discardOutput()
+{
+    if (!m_port.isOpen())
+        return;
+    // Qt's own buffer and the driver's queue; a wait for the transmitter then ends by itself.
+    m_port.clear(QSerialPort::Output);
+    m_sentWrites = m_writes;
+    if (std::exchange(m_drainQueued, false))
+        reportSent();
+}
+
+// Unless a wait runs already: its answer comes first, and the drain asks again for what was
+// written since.
+void QtSerialDevice::waitForTransmitter()
+{
+    m_drainQueued = false;
+    if (m_transmitterWait.isRunning())
+        return;
+    const quint64 writes = m_writes;
+    m_transmitterWait.start(int(m_port.handle()), &m_port, [this, writes] {
+        m_sentWrites = writes;
+        reportSent();
+    });
+}
+
+qint64 QtSerialDevice::bytesToWrite()
+{
+    if (!m_port.isOpen() || m_error == Error::Io)
+        return 0;
+    // The last byte may still be in the transmitter after the queue is empty.
+    return m_port.bytesToWrite() + driverQueue() + (transmitterEmpty() == false ? 1 : 0);
+}
+
+int QtSerialDevice::driverQueue() const
+{
+    int queued = 0;
+    return ::ioctl(int(m_port.handle()), TIOCOUTQ, &queued) == 0 ? queued : 0;
+}
+
+// Unknown where the driver has no such register: pseudo-terminals and most USB adapters.
+std::optional<bool> QtSerialDevice::transmitterEmpty() const
+{
+    unsigned int lineStatus = 0;
+    if (::ioctl(int(m_port.handle()), TIOCSERGETLSR, &lineStatus) != 0)
+        return std::nullopt;
+    return (lineStatus & TIOCSER_TEMT) != 0;
+}

@@ -1,0 +1,76 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
+#include "serial/transmitter_wait.h"
+
+#include <QMetaObject>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <pthread.h>
+#include <termios.h>
+
+namespace {
+
+// The signal that ends a tcdrain(): every driver waits for its transmitter interruptibly, and
+// without SA_RESTART the call returns with EINTR. The handler itself does nothing.
+int interruption()
+{
+    static const int signal = [] {
+        struct sigaction action = {};
+        action.sa_handler = [](int) {
+        };
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGRTMIN, &action, nullptr);
+        return SIGRTMIN;
+    }();
+    return signal;
+}
+
+} // namespace
+
+void TransmitterWait::start(int descriptor, QObject *context, std::function<void()> done)
+{
+    if (isRunning())
+        return;
+    if (m_thread.joinable())
+        m_thread.join(); // an earlier wait, already answered
+    interruption();
+    m_stopping = false;
+    m_finished = false;
+    m_current = std::make_shared<std::atomic<bool>>(true);
+    // Context outlives the thread, which stop() joins before it goes; a done still queued for it
+    // then goes with it.
+    m_thread
+        = std::thread([this, descriptor, context, current = m_current, done = std::move(done)] {
+              // Another error than an interruption (the device went away) ends the wait as well:
+              // the device's own failure handling tells what happened.
+              while (::tcdrain(descriptor) != 0 && errno == EINTR && !m_stopping) { }
+              if (!m_stopping) {
+                  QMetaObject::invokeMethod(
+                      context,
+                      [current, done] {
+                          if (*current)
+                              done();
+                      },
+                      Qt::QueuedConnection);
+              }
+              m_finished = true;
+          });
+}
+
+void TransmitterWait::stop()
+{
+    if (!m_thread.joinable())
+        return;
+    *m_current = false;
+    m_stopping = true;
+    // A signal that comes just before the thread enters tcdrain() ends nothing: it is sent again
+    // until the thread has seen the stop.
+    while (!m_finished) {
+        pthread_kill(m_thread.native_handle(), interruption());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    m_thread.join();
+}
