@@ -3,15 +3,19 @@
 
 // Prints what the speed change costs: how far each 100 ms wait overshoots, the sequence's wall
 // time, the processor time it burns, and how soon a click posted from outside during a wait is
-// served; the same for a busy-polling wait in the same run, for comparison.
+// served; the same for a busy-polling wait in the same run, for comparison. Given a device, it
+// also measures what a port costs while nothing happens on it, open and closed.
 #include "cpu_time.h"
 #include "fake_serial_device.h"
 #include "ports/delay.h"
+#include "serial/line_settings.h"
+#include "serial/serial_device.h"
 #include "serial/serial_port.h"
 #include "window/main_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -100,6 +104,36 @@ void measure(const std::function<void()> &sequence, const FakeSerialDevice &devi
         figures.overshootMs.append((events[i].atNs - events[i - 1].atNs) / 1e6 - 100);
 }
 
+// The processor time the process takes per second while the event loop runs for so long.
+double idleCpuMsPerSecond(int seconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    const double before = processCpuMs();
+    loop.exec();
+    return (processCpuMs() - before) / seconds;
+}
+
+// The system's own device at that location, closed and then open, with nothing to do.
+void idlePort(const QString &location)
+{
+    constexpr int seconds = 10;
+    const std::unique_ptr<SerialDevice> device = SerialDevice::create(location);
+    const double closed = idleCpuMsPerSecond(seconds);
+    if (!device->open(LineSettings())) {
+        std::printf("\n%s could not be opened: %s\n", qPrintable(location),
+                    qPrintable(device->errorString()));
+        return;
+    }
+    const double open = idleCpuMsPerSecond(seconds);
+    device->close();
+    std::printf("\nAn idle port, %s, %d s each\n\n", qPrintable(location), seconds);
+    std::printf("| %-30s | %12s |\n", "processor time (ms per second)", "value");
+    std::printf("|%s|%s|\n", QByteArray(32, '-').constData(), QByteArray(14, '-').constData());
+    std::printf("| %-30s | %12.2f |\n", "port closed", closed);
+    std::printf("| %-30s | %12.2f |\n", "port open, nothing to do", open);
+}
+
 void row(const char *what, double sleeping, double busy, bool ratio = false)
 {
     std::printf("| %-30s | %12.2f | %12.2f |", what, sleeping, busy);
@@ -165,5 +199,8 @@ int main(int argc, char *argv[])
     std::printf("|%s|%s|\n", QByteArray(32, '-').constData(), QByteArray(14, '-').constData());
     std::printf("| %-30s | %12.2f |\n", "wait for the text", median(drainWallMs));
     std::printf("| %-30s | %12.2f |\n", "CPU time, wait and sequence", median(drainCpuMs));
+
+    if (argc > 2)
+        idlePort(QString::fromLocal8Bit(argv[2]));
     return 0;
 }

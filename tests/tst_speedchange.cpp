@@ -245,6 +245,8 @@ void TestSpeedChange::closingTheWindowInsideTheWait()
     at(0, [&] { button("Command10")->click(); });
     at(150, [&] { m_window->close(); });
     QCoreApplication::exec(); // ends when the last window closes
+    // The program would end here; the tests go on, without the quit Qt posted for that window.
+    QCoreApplication::removePostedEvents(qApp, QEvent::Quit);
 
     destroyWindow();
     QCOMPARE(journal1->last().what, QStringLiteral("close"));
@@ -255,54 +257,86 @@ void TestSpeedChange::closingTheWindowInsideTheWait()
 
 void TestSpeedChange::sentTextLeavesFirst_data()
 {
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<int>("leavesAfterMs"); // -1: the far end never takes it
-    QTest::addColumn<QString>("firstStep");
+    QTest::addColumn<QStringList>("clicks"); // the second 50 ms after the first
+    QTest::addColumn<int>("queueLeavesMs"); // -1: the far end never takes it
+    QTest::addColumn<int>("transmitterDoneMs"); // -1: nothing left in the adapter's own buffer
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("message"); // what the one message says, if any
 
-    QTest::newRow("speed change") << "Command10" << 150 << "rts off";
-    QTest::newRow("speed change, line stopped") << "Command10" << -1 << "";
-    QTest::newRow("CLOSE") << "Command9" << 150 << "close";
-    QTest::newRow("CLOSE, line stopped") << "Command9" << -1 << "close";
+    const QStringList change = {"Command10"};
+    const QStringList close = {"Command9"};
+    const QStringList sequence = {"rts off", "write 00", "rts on", "settings 115200"};
+    const QStringList closedDiscarding = {"discard 96", "close"};
+    QTest::newRow("speed change") << change << 150 << -1 << sequence << QStringList();
+    QTest::newRow("speed change, transmitter still busy")
+        << change << 50 << 200 << sequence << QStringList();
+    QTest::newRow("speed change, line stopped")
+        << change << -1 << -1 << QStringList() << QStringList {"8019", "did not start", "96 bytes"};
+    QTest::newRow("speed change, then CLOSE")
+        << QStringList {"Command10", "Command9"} << -1 << -1 << closedDiscarding
+        << QStringList {"8019", "did not start", "Nothing of the change", "96 of the bytes"};
+    QTest::newRow("CLOSE") << close << 150 << -1 << QStringList {"close"} << QStringList();
+    QTest::newRow("CLOSE, transmitter still busy")
+        << close << 50 << 200 << QStringList {"close"} << QStringList();
+    QTest::newRow("CLOSE, line stopped")
+        << close << -1 << -1 << closedDiscarding
+        << QStringList {"8019", "96 of the bytes", "stopped the flow"};
+    QTest::newRow("CLOSE, then CLOSE again")
+        << QStringList {"Command9", "Command9"} << -1 << -1 << closedDiscarding
+        << QStringList {"8019", "at once", "96 of the bytes"};
 }
 
-// Text still on its way out at 9600 baud is waited for: the speed change does not drop RTS under
-// it, CLOSE does not cut it off. A line that takes nothing is given up on with a count of what
-// was not sent, once the bytes' own time and a second have passed.
+// Text still on its way out at 9600 baud, in the driver's queue or in the adapter's transmitter,
+// is waited for with the window going on: the speed change drops RTS only once it has left, CLOSE
+// closes only then. A line that takes nothing is given up on once the bytes' own time and a
+// second have passed, and CLOSE meanwhile closes at once: what had not left is discarded and
+// counted, and nothing of a waiting speed change reaches the line.
 void TestSpeedChange::sentTextLeavesFirst()
 {
-    QFETCH(QString, command);
-    QFETCH(int, leavesAfterMs);
-    QFETCH(QString, firstStep);
+    QFETCH(QStringList, clicks);
+    QFETCH(int, queueLeavesMs);
+    QFETCH(int, transmitterDoneMs);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, message);
 
     m_com1->setUnsent(96); // 100 ms at 9600 baud
+    m_com1->setTransmitting(transmitterDoneMs >= 0);
+    if (queueLeavesMs >= 0)
+        at(queueLeavesMs, [this] { m_com1->setUnsent(0); });
+    if (transmitterDoneMs >= 0)
+        at(transmitterDoneMs, [this] { m_com1->setTransmitting(false); });
+    if (clicks.size() > 1)
+        at(50, [&] { click(clicks[1]); });
     QElapsedTimer clock;
     clock.start();
-    if (leavesAfterMs >= 0)
-        at(leavesAfterMs, [this] { m_com1->setUnsent(0); });
     const qsizetype before = m_com1->events().size();
-    click(command);
+    click(clicks[0]);
+    const auto boxes = [this] {
+        return m_window->findChildren<QMessageBox *>();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !boxes().isEmpty() || (!steps.isEmpty() && m_com1->log().last() == steps.last()), 5000);
 
-    const QList<FakeSerialDevice::Event> events = m_com1->events().mid(before);
-    const auto step = std::find_if(events.begin(), events.end(),
-                                   [](const auto &event) { return event.what != u"read"; });
-    if (firstStep.isEmpty()) {
-        QCOMPARE(step, events.end()); // nothing changed
-    } else {
-        QVERIFY(step != events.end());
-        QCOMPARE(step->what, firstStep);
+    QStringList done;
+    qint64 leftAt = -1, firstStepAt = -1;
+    for (const FakeSerialDevice::Event &event : m_com1->events().mid(before)) {
+        if (event.what == u"sent" && leftAt < 0)
+            leftAt = event.atNs;
+        if (event.what == u"sent" || event.what == u"read")
+            continue;
+        if (done.isEmpty())
+            firstStepAt = event.atNs;
+        done.append(event.what);
     }
-    auto *box = m_window->findChild<QMessageBox *>();
-    if (leavesAfterMs >= 0) {
-        QVERIFY(clock.elapsed() >= leavesAfterMs);
-        QVERIFY(!box);
-        return;
-    }
-    QVERIFY(clock.elapsed() >= 1100);
-    QVERIFY(box);
-    QVERIFY2(box->text().contains("8019") && box->text().contains("96 of the bytes")
-                 && box->text().contains("COM1"),
-             qPrintable(box->text()));
-    QCOMPARE(m_com1->isOpen(), command != "Command9");
+    QCOMPARE(done, steps);
+    if (queueLeavesMs >= 0)
+        QVERIFY(leftAt >= 0 && firstStepAt >= leftAt); // not before the text had left
+    QCOMPARE(m_com1->isOpen(), !steps.contains("close"));
+    QCOMPARE(boxes().size(), message.isEmpty() ? 0 : 1);
+    for (const QString &words : message)
+        QVERIFY2(boxes().first()->text().contains(words), qPrintable(boxes().first()->text()));
+    if (queueLeavesMs < 0 && clicks.size() == 1) // given up on, not before its time
+        QVERIFY(clock.elapsed() >= 1100);
 }
 
 QTEST_MAIN(TestSpeedChange)

@@ -8,15 +8,23 @@
         <translation>%1 切换到 %2 的操作被中断：切换过程中串口被关闭了。此后没有再发送任何数据，串口参数也没有改变；但模块可能已经换到了新的波特率。请点击 OPEN，再重新选择波特率。</translation>
     </message>
     <message>
-        <source>The speed change of %1 to %2 did not start: %3 of the bytes sent before it could not leave the line, which the far end may have stopped. Nothing was changed; choose the speed again once the line takes data.</source>
-        <translation>%1 切换到 %2 的操作没有开始：之前发送的数据中有 %3 个字节无法从线路发出，可能是对端停止了接收。没有做任何更改；请在线路恢复接收后重新选择速率。</translation>
+        <source>The speed change of %1 to %2 did not start: the text sent before it did not leave the line in time (%3 bytes still waiting), which the far end may have stopped. Nothing was changed; choose the speed again once the line takes data.</source>
+        <translation>%1 切换到 %2 的操作没有开始：之前发送的数据没有及时从线路发出（仍有 %3 个字节在等待），可能是对端停止了接收。没有做任何更改；请在线路恢复接收后重新选择速率。</translation>
     </message>
 </context>
 <context>
     <name>Close</name>
     <message>
-        <source>%1 is closed, but %2 of the bytes sent could not leave the line before it closed and were dropped. The far end may have stopped the flow.</source>
+        <source>%1 is closed, but %2 of the bytes sent could not leave the line before it closed and were discarded. The far end may have stopped the flow.</source>
         <translation>%1 已关闭，但已发送的数据中有 %2 个字节在关闭前未能从线路发出，已被丢弃。可能是对端停止了接收。</translation>
+    </message>
+    <message>
+        <source>The speed change of %1 to %2 did not start: the port was closed while the text sent before it was still leaving. Nothing of the change reached the module; %3 of the bytes sent were discarded.</source>
+        <translation>%1 切换到 %2 的操作没有开始：之前发送的数据仍在发出时端口被关闭。切换的任何部分都没有到达模块；已发送的数据中有 %3 个字节被丢弃。</translation>
+    </message>
+    <message>
+        <source>%1 is closed at once: %2 of the bytes sent had not yet left the line and were discarded.</source>
+        <translation>%1 已立即关闭：已发送的数据中有 %2 个字节尚未从线路发出，已被丢弃。</translation>
     </message>
 </context>
 <context>
@@ -150,7 +158,7 @@
     </message>
     <message>
         <source> (%1)</source>
-        <extracomment>The system&apos;s own words for the failure, appended as %3 below.</extracomment>
+        <extracomment>The system&apos;s own words for a failure, appended to a message.</extracomment>
         <translation>（%1）</translation>
     </message>
     <message>
@@ -181,6 +189,10 @@
     <message>
         <source>stay open</source>
         <translation>保持打开</translation>
+    </message>
+    <message>
+        <source>%1 is closed, but its driver did not let go of the device%2. OPEN may find it busy until the driver does.</source>
+        <translation>%1 已关闭，但其驱动程序没有释放该设备%2。在驱动程序释放之前，打开端口可能会提示设备忙。</translation>
     </message>
 </context>
 <context>
@@ -256,6 +268,10 @@ Try &apos;%1 --help&apos; for more information.</source>
     <message>
         <source>parity errors</source>
         <translation>校验错误</translation>
+    </message>
+    <message>
+        <source>its requests were still pending a second after they were cancelled</source>
+        <translation>取消一秒后其请求仍未完成</translation>
     </message>
 </context>
 </TS>

@@ -3,35 +3,68 @@
 
 #include "ports/drain.h"
 
-#include "ports/delay.h"
 #include "serial/serial_port.h"
-
-#include <QDeadlineTimer>
 
 namespace {
 
-// Neither Qt nor the drivers say when the output queue runs empty: look at it this often.
-constexpr qint16 lookEveryMs = 5;
+// Neither Qt nor the drivers say when the line takes the next bytes: the queue is looked at this
+// often, for progress and for the deadline only; the end itself the driver tells.
+constexpr int lookEveryMs = 50;
 constexpr qint64 graceMs = 1000;
 
 } // namespace
 
-Sent WaitUntilSent(const SerialPort &comm)
+Drain::Drain(SerialPort *comm, QObject *parent)
+    : QObject(parent)
+    , m_comm(comm)
 {
-    const quint32 opening = comm.openCount();
-    qint64 unsent = comm.bytesToWrite();
-    QDeadlineTimer deadline(comm.millisecondsToSend(unsent) + graceMs);
-    while (unsent > 0) {
-        if (deadline.hasExpired())
-            return Sent::Stalled;
-        if (!Delay(lookEveryMs))
-            return Sent::Quitting;
-        if (!comm.portOpen() || comm.openCount() != opening)
-            return Sent::Interrupted;
-        const qint64 now = comm.bytesToWrite();
-        if (now > unsent) // more was sent meanwhile: it has its own time
-            deadline = QDeadlineTimer(comm.millisecondsToSend(now) + graceMs);
-        unsent = now;
-    }
-    return Sent::All;
+    m_looks.setInterval(lookEveryMs);
+    connect(&m_looks, &QTimer::timeout, this, &Drain::look);
+    connect(m_comm, &SerialPort::sent, this, &Drain::onSent);
+}
+
+bool Drain::start()
+{
+    if (m_comm->drain())
+        return true;
+    m_opening = m_comm->openCount();
+    m_unsent = m_comm->bytesToWrite();
+    m_deadline = deadlineFor(m_unsent);
+    m_looks.start();
+    return false;
+}
+
+void Drain::look()
+{
+    if (!m_comm->portOpen() || m_comm->openCount() != m_opening)
+        return end(Sent::Interrupted);
+    // Any progress, and any more written meanwhile, gives the rest its own time from now.
+    const qint64 unsent = m_comm->bytesToWrite();
+    if (unsent != m_unsent)
+        m_deadline = deadlineFor(unsent);
+    m_unsent = unsent;
+    if (m_deadline.hasExpired())
+        end(Sent::Stalled);
+}
+
+void Drain::onSent()
+{
+    // Asked again, in case more was written since the driver was asked.
+    if (m_looks.isActive() && m_comm->openCount() == m_opening && m_comm->drain())
+        end(Sent::All);
+}
+
+void Drain::end(Sent sent)
+{
+    m_looks.stop();
+    emit finished(sent);
+}
+
+// Bytes the driver no longer counts may still be in the adapter's own buffer: the line gets at
+// least the time everything written needs from when it was written.
+QDeadlineTimer Drain::deadlineFor(qint64 unsent) const
+{
+    const qint64 needs
+        = std::max(m_comm->millisecondsToSend(unsent), m_comm->millisecondsUntilSent());
+    return QDeadlineTimer(needs + graceMs);
 }

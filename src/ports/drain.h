@@ -3,16 +3,46 @@
 
 #pragma once
 
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QTimer>
+
 class SerialPort;
 
 enum class Sent {
-    All, // nothing written is left in the host
+    All, // nothing written is left in the host, nor in the adapter's transmitter
     Stalled, // the line took no more in the time the rest needs and a second more
     Interrupted, // the port was closed, or closed and opened again, meanwhile
-    Quitting, // the application is shutting down
 };
 
-// Waits until everything written to the port has left the host, as a real line takes its time
-// over it, for at most the time the bytes need at the port's speed and one second more. The
-// window stays responsive meanwhile, and the wait sleeps between looks at the queue.
-Sent WaitUntilSent(const SerialPort &comm);
+// Waits until everything written to a port has left the host, as a real line takes its time over
+// it, and gives up once the line has taken nothing for the time the rest needs at the port's
+// speed and a second more. It holds nothing up meanwhile: the window, the other port and their
+// own waits go on, and the result comes as a signal.
+class Drain : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Drain(SerialPort *comm, QObject *parent = nullptr);
+
+    // True when everything has left already; otherwise finished() follows, unless stop() comes
+    // first.
+    bool start();
+    void stop() { m_looks.stop(); }
+
+signals:
+    void finished(Sent sent);
+
+private:
+    void look();
+    void onSent();
+    void end(Sent sent);
+    QDeadlineTimer deadlineFor(qint64 unsent) const;
+
+    SerialPort *const m_comm;
+    QTimer m_looks;
+    QDeadlineTimer m_deadline;
+    qint64 m_unsent = 0;
+    quint32 m_opening = 0;
+};

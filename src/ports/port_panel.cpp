@@ -4,6 +4,7 @@
 #include "ports/port_panel.h"
 
 #include "ports/drain.h"
+#include "ports/speed_change.h"
 #include "serial/serial_port.h"
 #include "window/status_line.h"
 
@@ -11,8 +12,11 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
+
+using AfterSent = PortPanel::AfterSent;
 
 void setSpeedCommandsEnabled(PortPanel &panel, bool enabled)
 {
@@ -25,17 +29,6 @@ void setSpeedCommandsEnabled(PortPanel &panel, bool enabled)
         panel.openCommand->setFocus(Qt::OtherFocusReason);
     for (QPushButton *command : commands)
         command->setEnabled(enabled);
-}
-
-Failure notSent(const SerialPort &comm, qint64 dropped)
-{
-    return Failure(Failure::DeviceBusy,
-                   QCoreApplication::translate(
-                       "Close",
-                       "%1 is closed, but %2 of the bytes sent could not leave the line before it "
-                       "closed and were dropped. The far end may have stopped the flow.")
-                       .arg(comm.displayName())
-                       .arg(dropped));
 }
 
 void showStatus(const PortPanel &panel)
@@ -54,40 +47,89 @@ void showStatus(const PortPanel &panel)
         panel.statusLine->setText(QStringLiteral("未打开"));
 }
 
+// Closes the port with what has not yet left thrown away, so that the driver does not hold the
+// window for it; returns how much that was.
+qint64 closeDiscarding(PortPanel &panel, const PortPanels &panels)
+{
+    const qint64 discarded = panel.comm->bytesToWrite();
+    panel.comm->discardOutput();
+    panel.comm->setPortOpen(false);
+    setSpeedCommandsEnabled(panel, false);
+    Status(panels);
+    return discarded;
+}
+
+Failure stalled(const SerialPort &comm, qint64 discarded)
+{
+    return Failure(Failure::DeviceBusy,
+                   QCoreApplication::translate(
+                       "Close",
+                       "%1 is closed, but %2 of the bytes sent could not leave the line before it "
+                       "closed and were discarded. The far end may have stopped the flow.")
+                       .arg(comm.displayName())
+                       .arg(discarded));
+}
+
+// CLOSE once more, or CLOSE while a speed change waits for the text before it: the user does not
+// want to wait, and nothing of the change has reached the line.
+Failure cutShort(const PortPanel &panel, AfterSent waiting, qint64 discarded)
+{
+    const QString port = panel.comm->displayName();
+    if (waiting == AfterSent::ChangeSpeed) {
+        return Failure(
+            Failure::DeviceBusy,
+            QCoreApplication::translate(
+                "Close",
+                "The speed change of %1 to %2 did not start: the port was closed while the text "
+                "sent before it was still leaving. Nothing of the change reached the module; %3 "
+                "of the bytes sent were discarded.")
+                .arg(port, QString::fromLatin1(speedTable[panel.speedRow].settings))
+                .arg(discarded));
+    }
+    return Failure(Failure::DeviceBusy,
+                   QCoreApplication::translate("Close",
+                                               "%1 is closed at once: %2 of the bytes sent had "
+                                               "not yet left the line and were discarded.")
+                       .arg(port)
+                       .arg(discarded));
+}
+
 } // namespace
 
 void Open(PortPanel &panel, const PortPanels &panels)
 {
-    if (!panel.comm->portOpen())
+    if (!panel.comm->portOpen()) {
         panel.comm->setPortOpen(true);
+    } else if (panel.afterSent == AfterSent::Close) { // the user keeps it open after all
+        panel.drain->stop();
+        panel.afterSent = AfterSent::Nothing;
+    }
     setSpeedCommandsEnabled(panel, true);
     Status(panels);
 }
 
 void Close(PortPanel &panel, const PortPanels &panels)
 {
-    qint64 dropped = 0;
-    if (panel.comm->portOpen()) {
-        // Text that Send accepted leaves before the line closes, as far as the line takes it.
-        switch (WaitUntilSent(*panel.comm)) {
-        case Sent::All:
-            break;
-        case Sent::Stalled:
-            dropped = panel.comm->bytesToWrite();
-            break;
-        case Sent::Interrupted: // closed meanwhile, or opened again since: that stands
-            UpdateCommands(panel);
-            Status(panels);
-            return;
-        case Sent::Quitting:
+    SerialPort &comm = *panel.comm;
+    if (comm.portOpen()) {
+        // A device lost meanwhile is reported as that, once, and it has closed the port.
+        comm.checkDevice();
+        if (panel.afterSent != AfterSent::Nothing) {
+            const AfterSent waiting = std::exchange(panel.afterSent, AfterSent::Nothing);
+            panel.drain->stop();
+            throw cutShort(panel, waiting, closeDiscarding(panel, panels));
+        }
+        // Text that Send accepted leaves before the line closes, as far as the line takes it;
+        // the window goes on meanwhile, and Drained() closes.
+        if (comm.bytesToWrite() > 0 && !panel.drain->start()) {
+            panel.afterSent = AfterSent::Close;
+            setSpeedCommandsEnabled(panel, false);
             return;
         }
-        panel.comm->setPortOpen(false);
+        comm.setPortOpen(false);
     }
     setSpeedCommandsEnabled(panel, false);
     Status(panels);
-    if (dropped > 0)
-        throw notSent(*panel.comm, dropped);
 }
 
 void Status(const PortPanels &panels)
@@ -96,7 +138,26 @@ void Status(const PortPanels &panels)
     showStatus(panels.port2);
 }
 
+void Drained(PortPanel &panel, Sent sent, const PortPanels &panels)
+{
+    switch (std::exchange(panel.afterSent, AfterSent::Nothing)) {
+    case AfterSent::Close:
+        if (sent == Sent::Stalled)
+            throw stalled(*panel.comm, closeDiscarding(panel, panels));
+        if (sent == Sent::All)
+            panel.comm->setPortOpen(false);
+        UpdateCommands(panel);
+        Status(panels);
+        break;
+    case AfterSent::ChangeSpeed:
+        ChangeSpeedOnceSent(panel, sent, panels);
+        break;
+    case AfterSent::Nothing:
+        break;
+    }
+}
+
 void UpdateCommands(PortPanel &panel)
 {
-    setSpeedCommandsEnabled(panel, panel.comm->portOpen());
+    setSpeedCommandsEnabled(panel, panel.comm->portOpen() && panel.afterSent != AfterSent::Close);
 }

@@ -9,8 +9,9 @@
 
 void Send(PortPanel &panel)
 {
-    // A byte slipped into a running speed change would be taken by the module as a speed code.
-    if (panel.changingSpeed || !panel.comm->portOpen())
+    // A byte slipped into a running speed change would be taken by the module as a speed code;
+    // and text for a port that is closing would only be thrown away.
+    if (panel.busy() || !panel.comm->portOpen())
         return;
     panel.comm->setOutput(panel.sendBox->text());
 }

@@ -35,44 +35,31 @@ Failure stalled(const SerialPort &comm, const SpeedRow &speed)
     return Failure(Failure::DeviceBusy,
                    QCoreApplication::translate(
                        "ChangeSpeed",
-                       "The speed change of %1 to %2 did not start: %3 of the bytes sent before it "
-                       "could not leave the line, which the far end may have stopped. Nothing was "
-                       "changed; choose the speed again once the line takes data.")
+                       "The speed change of %1 to %2 did not start: the text sent before it did "
+                       "not leave the line in time (%3 bytes still waiting), which the far end "
+                       "may have stopped. Nothing was changed; choose the speed again once the "
+                       "line takes data.")
                        .arg(comm.displayName(), QString::fromLatin1(speed.settings))
                        .arg(comm.bytesToWrite()));
 }
 
-} // namespace
-
-void ChangeSpeed(PortPanel &panel, int row, const PortPanels &panels)
+void runSequence(PortPanel &panel, const SpeedRow &speed, const PortPanels &panels)
 {
-    if (panel.changingSpeed)
-        return;
-    const SpeedRow &speed = speedTable[row];
     const QScopedValueRollback<bool> busy(panel.changingSpeed, true);
     SerialPort &comm = *panel.comm;
     const quint32 opening = comm.openCount();
-    // False when the application is quitting and the sequence is to be abandoned.
+    // False when the sequence is to be abandoned: the application is quitting, or the failure
+    // that closed the port has been reported already.
     const auto wait = [&] {
         if (!Delay(stepWait))
             return false;
-        if (!comm.portOpen() || comm.openCount() != opening)
-            throw cutShort(comm, speed);
-        return true;
+        if (comm.portOpen() && comm.openCount() == opening)
+            return true;
+        if (comm.failedAt(opening))
+            return false;
+        throw cutShort(comm, speed);
     };
 
-    // Text that Send handed over leaves first, at the old speed: the module must not take a byte
-    // of it for the speed code, nor the host meet the rest of it at the new speed.
-    switch (WaitUntilSent(comm)) {
-    case Sent::All:
-        break;
-    case Sent::Stalled:
-        throw stalled(comm, speed);
-    case Sent::Interrupted:
-        throw cutShort(comm, speed);
-    case Sent::Quitting:
-        return;
-    }
     comm.setRTSEnable(false);
     if (!wait())
         return;
@@ -84,4 +71,35 @@ void ChangeSpeed(PortPanel &panel, int row, const PortPanels &panels)
         return;
     comm.setSettings(QString::fromLatin1(speed.settings));
     Status(panels);
+}
+
+} // namespace
+
+void ChangeSpeed(PortPanel &panel, int row, const PortPanels &panels)
+{
+    if (panel.busy())
+        return;
+    // Text that Send handed over leaves first, at the old speed and before RTS drops: the module
+    // must not take a byte of it for the speed code, nor the host meet the rest of it at the new
+    // speed. The window goes on meanwhile, and ChangeSpeedOnceSent() goes on from there.
+    if (!panel.drain->start()) {
+        panel.afterSent = PortPanel::AfterSent::ChangeSpeed;
+        panel.speedRow = row;
+        return;
+    }
+    runSequence(panel, speedTable[row], panels);
+}
+
+void ChangeSpeedOnceSent(PortPanel &panel, Sent sent, const PortPanels &panels)
+{
+    const SpeedRow &speed = speedTable[panel.speedRow];
+    switch (sent) {
+    case Sent::All:
+        runSequence(panel, speed, panels);
+        break;
+    case Sent::Stalled:
+        throw stalled(*panel.comm, speed);
+    case Sent::Interrupted: // by a failure of the device, which has been reported
+        break;
+    }
 }

@@ -5,6 +5,9 @@
 
 #include "serial/serial_device.h"
 
+#include <QDeadlineTimer>
+
+#include <algorithm>
 #include <utility>
 
 SerialPort::SerialPort(const QString &portName, std::unique_ptr<SerialDevice> device,
@@ -23,6 +26,15 @@ SerialPort::SerialPort(const QString &portName, std::unique_ptr<SerialDevice> de
             },
             Qt::QueuedConnection);
     });
+    m_device->setSentHandler([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_open)
+                    emit sent();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 SerialPort::~SerialPort()
@@ -38,6 +50,15 @@ void SerialPort::setPortOpen(bool open)
     if (!open) {
         m_device->close();
         m_open = false;
+        m_sentBy = 0;
+        // Closed all the same; but a driver that kept hold of the device may keep it from the
+        // next OPEN, and the user should know.
+        if (m_device->error() != SerialDevice::Error::None) {
+            throw Failure(Failure::DeviceFailed,
+                          tr("%1 is closed, but its driver did not let go of the device%2. "
+                             "OPEN may find it busy until the driver does.")
+                              .arg(displayName(), systemWords()));
+        }
         return;
     }
     //: What the port could not do, completing "%1 could not %2" and "%1 … cannot %2".
@@ -92,6 +113,8 @@ void SerialPort::setOutput(const QString &text)
     }
     if (!bytes.isEmpty() && !m_device->write(bytes))
         throw deviceFailure(tr("send"));
+    const qint64 now = QDeadlineTimer::current().deadline();
+    m_sentBy = std::max(m_sentBy, now) + millisecondsToSend(bytes.size());
 }
 
 QString SerialPort::input()
@@ -116,6 +139,24 @@ qint64 SerialPort::millisecondsToSend(qint64 bytes) const
     const int bitsPerByte = 1 + m_line.dataBits + (m_line.parity != LineSettings::Parity::None)
         + (m_line.stopBits == LineSettings::StopBits::One ? 1 : 2);
     return (bytes * bitsPerByte * 1000 + m_line.baudRate - 1) / m_line.baudRate;
+}
+
+qint64 SerialPort::millisecondsUntilSent() const
+{
+    return std::max<qint64>(m_sentBy - QDeadlineTimer::current().deadline(), 0);
+}
+
+bool SerialPort::drain()
+{
+    return !m_open || m_device->drain();
+}
+
+void SerialPort::discardOutput()
+{
+    if (!m_open)
+        return;
+    m_device->discardOutput();
+    m_sentBy = 0;
 }
 
 QString SerialPort::lineErrors() const
@@ -147,15 +188,22 @@ Failure SerialPort::deviceFailure(const QString &action)
         m_unread += m_decoder.decode(m_device->readAll(), true);
         m_device->close();
         m_open = false;
+        m_sentBy = 0;
+        m_failedOpening = m_openCount;
     }
     return failure;
 }
 
-Failure SerialPort::describeDeviceFailure(const QString &action) const
+QString SerialPort::systemWords() const
 {
     const QString system = m_device->errorString();
-    //: The system's own words for the failure, appended as %3 below.
-    const QString detail = system.isEmpty() ? QString() : tr(" (%1)").arg(system);
+    //: The system's own words for a failure, appended to a message.
+    return system.isEmpty() ? QString() : tr(" (%1)").arg(system);
+}
+
+Failure SerialPort::describeDeviceFailure(const QString &action) const
+{
+    const QString detail = systemWords();
     switch (m_device->error()) {
     case SerialDevice::Error::NotFound:
         return Failure(Failure::DeviceNotFound,

@@ -49,6 +49,14 @@ public:
     qint64 bytesToWrite() const;
     // How long so many bytes take on the line at its current settings.
     qint64 millisecondsToSend(qint64 bytes) const;
+    // How long, at the least, what Output took still needs to leave at the line's speed, however
+    // little of it the driver counts as unsent.
+    qint64 millisecondsUntilSent() const;
+    // Whether everything Output took has left the host, the adapter's transmitter included; when
+    // that is not known at once, sent() follows once it is.
+    bool drain();
+    // Throws away what Output took and has not yet sent: CLOSE then does not wait for it.
+    void discardOutput();
 
     // Faults the driver found in what the port received since it was opened, in words.
     QString lineErrors() const;
@@ -56,20 +64,28 @@ public:
     // Raises the failure of a device that stopped working on its own, which closes the port; does
     // nothing while the device works.
     void checkDevice();
+    // Whether that opening ended because its device failed, which has been reported then.
+    bool failedAt(quint32 opening) const { return opening != 0 && m_failedOpening == opening; }
 
 signals:
     // The device failed between operations: checkDevice() raises the failure.
     void deviceFailed();
+    // A drain that did not end at once has: everything Output took has left.
+    void sent();
 
 private:
     void requireOpen(const QString &action) const;
     Failure deviceFailure(const QString &action);
     Failure describeDeviceFailure(const QString &action) const;
+    QString systemWords() const;
 
     const QString m_portName;
     const std::unique_ptr<SerialDevice> m_device;
     bool m_open = false;
     quint32 m_openCount = 0;
+    quint32 m_failedOpening = 0;
+    qint64 m_sentBy
+        = 0; // when all Output took can have left at the earliest, on the monotonic clock
     QString m_settings = QStringLiteral("9600,n,8,1");
     LineSettings m_line;
     QStringEncoder m_encoder {QStringConverter::System};

@@ -3,6 +3,7 @@
 
 #include "window/main_window.h"
 
+#include "ports/drain.h"
 #include "ports/send_read.h"
 #include "ports/speed_change.h"
 #include "serial/serial_device.h"
@@ -126,6 +127,7 @@ void MainWindow::buildPanel(PortPanel &panel, int index, SerialPort *comm,
         return qobject_cast<QPushButton *>(controls[role]);
     };
     panel.comm = comm;
+    panel.drain = new Drain(comm, this);
     for (int row = 0; row < 5; ++row)
         panel.speedCommands[row] = button(ControlDesign::Speed115200 + row);
     panel.openCommand = button(ControlDesign::OpenCommand);
@@ -157,13 +159,13 @@ void MainWindow::bindPanel(PortPanel &panel, QPushButton *close, QPushButton *se
                 [this, &panel, row] { run([&] { ChangeSpeed(panel, row, m_panels); }); });
     }
     connect(send, &QPushButton::clicked, this, [this, &panel] { run([&] { Send(panel); }); });
-    // A device lost while nothing runs on it is let go and reported at once, so that the panel
-    // shows the truth and the adapter, plugged in again, comes back under its old name. A speed
-    // change running on it meets the failure at its next step and reports it there.
-    connect(panel.comm, &SerialPort::deviceFailed, this, [this, &panel] {
-        if (!panel.changingSpeed)
-            run([&] { panel.comm->checkDevice(); });
-    });
+    // A device lost is let go and reported at once, so that the panel shows the truth and the
+    // adapter, plugged in again, comes back under its old name. A speed change running on it
+    // then ends without a word more.
+    connect(panel.comm, &SerialPort::deviceFailed, this,
+            [this, &panel] { run([&] { panel.comm->checkDevice(); }); });
+    connect(panel.drain, &Drain::finished, this,
+            [this, &panel](Sent sent) { run([&] { Drained(panel, sent, m_panels); }); });
     connect(read, &QPushButton::clicked, this, [this, &panel] { run([&] { Read(panel); }); });
 }
 

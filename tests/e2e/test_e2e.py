@@ -341,6 +341,37 @@ class EndToEnd(unittest.TestCase):
                 self.sequence(1, 115200, first.at - 1e-6)
             self.assertEqual(len(desktop.windows()), 1, command)  # and no message
 
+    def test_a_stopped_line_closes_at_once(self):
+        """A far end that stops reading: CLOSE once more, or CLOSE while a speed change waits for
+        the text, closes at once with what is left thrown away, counted in one message."""
+        self.open_port(1)
+        self.program.wait_for_event(self.device(1), "settings 9600")
+        desktop.set_clipboard("0123456789ABCDEF" * 8192)
+        self.click("Text1")
+        desktop.keys("ctrl+a", "ctrl+v")
+        for first, said in (("Command9", "closed at once"), ("Command10", "did not start")):
+            start = time.monotonic()
+            self.click("Command2")
+            self.click(first)
+            time.sleep(1)
+            self.assertTrue(self.holds(self.device(1)), first)  # still waiting for the text
+            clicked = time.monotonic()
+            self.click("Command9")
+            desktop.wait_for_windows(2)
+            answered = time.monotonic() - clicked
+            print(f"\n{first}, CLOSE: message after {answered:.2f} s", file=sys.stderr)
+            self.assertFalse(self.holds(self.device(1)), first)
+            text = self.message()
+            self.assertLess(answered, 1.0, first)
+            self.assertIn("8019", text)
+            self.assertIn(said, text)
+            steps = [e.what for e in self.program.events(self.device(1)) if e.at > start]
+            self.assertNotIn("rts 0", steps, first)  # nothing of the speed change
+            self.assertIn("close", steps, first)
+            self.assertEqual(len(desktop.windows()), 1, first)
+            self.lines[0].read(timeout=2)  # what the far end got before, out of the way
+            self.open_port(1)
+
     def test_paste_from_a_clipboard_that_goes_away(self):
         """The program that copied serves the text once and exits: the paste takes what it read,
         and the far end gets exactly that, lines of text or one long line alike."""
