@@ -4,7 +4,8 @@
 # Builds the Debian 12 guest in which ./test.sh --vm runs the program on the kernel's own serial
 # drivers, into a cache outside the repository. Prints the guest's directory on its last line:
 # vmlinuz, initrd.img and root.img (an ext4 image, booted read-only through a snapshot). A second
-# run finds the cache and costs nothing; a change to this script builds a new guest.
+# run finds the cache and costs nothing; a change to what this script does (not to its comments
+# or its messages) builds a new guest.
 #
 # The program is not in the image: the guest runs the host's own build through a 9p share, and
 # its first process hands over at once to tests/vm/guest.sh from that share, so that neither a new
@@ -22,7 +23,7 @@ packages=(
 initrd_modules=(virtio_pci virtio_blk virtio_console ext4)
 
 cache=${KORVANE_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/korvane}
-tag=$(sha256sum "$0" | cut -c1-12)
+tag=$(grep -v -e '^ *#' -e '^ *stage ' "$0" | sha256sum | cut -c1-12)
 guest="$cache/vm-guest-bookworm-$tag"
 if [[ -f "$guest/.complete" ]]; then
     echo "$guest"
@@ -51,7 +52,7 @@ mirror=$(awk '/^URIs:/ { uri = $2 } /^Suites:.* bookworm( |$)/ && uri { print ur
 [[ -n "$mirror" ]] || mirror=$(awk '$1 == "deb" && $3 == "bookworm" { print $2; exit }' \
     /etc/apt/sources.list 2>/dev/null || true)
 
-stage "debootstrap bookworm with ${#packages[@]} packages and what they need (about 5 minutes)"
+stage "debootstrap bookworm with ${#packages[@]} packages and what they need (5 to 10 minutes)"
 # One line a stage, and one for every 50 packages, so that the long fetch is seen to move.
 debootstrap --variant=minbase --include="$(
     IFS=,
