@@ -28,7 +28,7 @@ import time
 LINES = ("ttyS0", "ttyS1", "ttyUSB0")
 ADAPTER = ["driver=usb-serial", "chardev=ttyUSB0", "id=adapter", "bus=xhci.0"]
 # The whole run, boot included, under TCG on a busy machine: well beyond what it takes.
-RUN_TIMEOUT = 40 * 60
+RUN_TIMEOUT = 20 * 60
 
 
 def connect(path, timeout=30.0):
