@@ -8,6 +8,10 @@
 #   ./test.sh --windows    the Windows program and its tests, cross-built in build-windows/ and run
 #                          under Wine; the first run builds Qt for Windows (half an hour), later
 #                          ones find it in ~/.cache/korvane
+#   ./test.sh --vm         the normal build's program on the kernel's own serial drivers: a UART
+#                          (8250) and a USB adapter (ftdi_sio, pulled out and plugged back) in a
+#                          QEMU guest; the first run builds the guest (5 minutes), later ones find
+#                          it in ~/.cache/korvane
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -32,6 +36,11 @@ elif [[ "${1:-}" == "--windows" ]]; then
         ctest --test-dir build-windows --output-on-failure --timeout 1200 || status=$?
     WINEPREFIX="$PWD/build-windows/wine/prefix" wineserver --kill 2>/dev/null || true
     exit $status
+elif [[ "${1:-}" == "--vm" ]]; then
+    scripts/setup.sh --vm
+    scripts/build.sh build
+    guest=$(scripts/vm-guest.sh | tail -n 1)
+    /usr/bin/python3 tests/vm/run.py "$guest" . build/korvane-speed-demo build/vm
 else
     scripts/build.sh build
     ctest --test-dir build --output-on-failure --timeout 1200

@@ -24,6 +24,11 @@ packages=(
 if [[ "${1:-}" == "--windows" ]]; then
     packages+=(g++-mingw-w64-x86-64-posix xz-utils wine wine64 locales icoutils nsis)
 fi
+# The program on the kernel's own serial drivers: a Debian guest made with debootstrap, its root
+# file system written by mkfs.ext4, booted by QEMU with an emulated UART and USB adapter.
+if [[ "${1:-}" == "--vm" ]]; then
+    packages+=(qemu-system-x86 debootstrap e2fsprogs)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -13,6 +13,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 from desktop import Desktop, centre, designed_rects  # noqa: E402
 from line import Line  # noqa: E402
+from person import Person  # noqa: E402
 from program import WINE_PROGRAM, Program  # noqa: E402
 
 SOURCE = os.environ["E2E_SOURCE_DIR"]
@@ -45,10 +46,12 @@ def tearDownModule():
     desktop.close()
 
 
-class EndToEnd(unittest.TestCase):
+class EndToEnd(Person, unittest.TestCase):
     rects = designed_rects(SOURCE)
+    shots = SHOTS
 
     def setUp(self):
+        self.desktop = desktop
         self.lines = [Line(LINES, "com1"), Line(LINES, "com2")]
         self.program = Program(EXECUTABLE, desktop, PRELOAD, os.path.join(WORK, "record.log"),
                                LINES, defaults=self._testMethodName == DEFAULTS_TEST)
@@ -72,64 +75,6 @@ class EndToEnd(unittest.TestCase):
             for line in self.lines:
                 line.hang_up()
         self.assertEqual(self.program.sanitizer_report(), [])
-
-    # What a person does.
-    def click(self, name):
-        x, y = centre(self.rects[name])
-        desktop.click_at(self.origin[0] + x, self.origin[1] + y)
-
-    def replace_text(self, box, text):
-        self.click(box)
-        desktop.keys("ctrl+a")
-        desktop.type(text)
-
-    def copy_text(self, box):
-        # Copying an empty box leaves the clipboard as it was: empty it first.
-        desktop.set_clipboard("")
-        self.click(box)
-        desktop.keys("ctrl+a", "ctrl+c")
-        return desktop.clipboard()
-
-    def read_until(self, read, box, expected, timeout=5.0):
-        """Clicks Read until the box has shown the expected text: each Read shows what came
-        since the last one, and the far end's bytes may still be on their way."""
-        received = ""
-        deadline = time.monotonic() + timeout
-        while received != expected and time.monotonic() < deadline:
-            self.click(read)
-            received += self.copy_text(box)
-        return received
-
-    def look(self, name, unlike=None, like=None, timeout=5.0):
-        """The control's pixels once the window has repainted it: unlike or like a given look."""
-        x, y, width, height = self.rects[name]
-        deadline = time.monotonic() + timeout
-        while True:
-            pixels = desktop.grab(self.origin[0] + x, self.origin[1] + y, width, height)
-            settled = pixels != unlike and (like is None or pixels == like)
-            if settled or time.monotonic() > deadline:
-                return pixels
-            time.sleep(0.05)
-
-    def screenshot(self, file_name):
-        desktop.save_png(os.path.join(SHOTS, file_name), *self.origin, 296, 460)
-
-    def message(self):
-        """Waits for a failure message box, copies its text and dismisses it. Of several boxes,
-        only the newest takes input: it is modal to the window, and so are the others."""
-        desktop.wait_for_windows(2)
-        box = max(w for w in desktop.windows() if w != self.window)
-        x, y = desktop.origin(box)
-        width, height = desktop.size(box)
-        desktop.click_at(x + width // 3, y + height * 2 // 5)  # into the selectable text
-        desktop.keys("ctrl+a", "ctrl+c")
-        text = desktop.clipboard()
-        desktop.xdotool("windowfocus", "--sync", box)
-        desktop.keys("Escape")
-        deadline = time.monotonic() + 5
-        while len(desktop.windows()) > 1 and time.monotonic() < deadline:
-            time.sleep(0.05)
-        return text
 
     def picocom(self, speed, path):
         """Another serial program on a line, in a tmux session; returns once it holds the line."""
