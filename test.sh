@@ -10,7 +10,7 @@
 #                          ones find it in ~/.cache/korvane
 #   ./test.sh --vm         the normal build's program on the kernel's own serial drivers: a UART
 #                          (8250) and a USB adapter (ftdi_sio, pulled out and plugged back) in a
-#                          QEMU guest; the first run builds the guest (5 minutes), later ones find
+#                          QEMU guest; the first run builds the guest (10 minutes), later ones find
 #                          it in ~/.cache/korvane
 set -euo pipefail
 cd "$(dirname "$0")"

@@ -51,8 +51,10 @@ void showStatus(const PortPanel &panel)
 // window for it; returns how much that was.
 qint64 closeDiscarding(PortPanel &panel, const PortPanels &panels)
 {
-    const qint64 discarded = panel.comm->bytesToWrite();
+    // Counted as it goes: some drivers keep what is already on its way to the adapter.
+    const qint64 before = panel.comm->bytesToWrite();
     panel.comm->discardOutput();
+    const qint64 discarded = before - panel.comm->bytesToWrite();
     panel.comm->setPortOpen(false);
     setSpeedCommandsEnabled(panel, false);
     Status(panels);
@@ -117,11 +119,17 @@ void Close(PortPanel &panel, const PortPanels &panels)
         if (panel.afterSent != AfterSent::Nothing) {
             const AfterSent waiting = std::exchange(panel.afterSent, AfterSent::Nothing);
             panel.drain->stop();
-            throw cutShort(panel, waiting, closeDiscarding(panel, panels));
+            const qint64 discarded = closeDiscarding(panel, panels);
+            // Only the adapter's answer was awaited: nothing to tell of a plain CLOSE.
+            if (discarded > 0 || waiting == AfterSent::ChangeSpeed)
+                throw cutShort(panel, waiting, discarded);
+            return;
         }
         // Text that Send accepted leaves before the line closes, as far as the line takes it;
-        // the window goes on meanwhile, and Drained() closes.
-        if (comm.bytesToWrite() > 0 && !panel.drain->start()) {
+        // the window goes on meanwhile, and Drained() closes. Asked even when no queue counts
+        // anything: an adapter's own buffer may still hold the end of it. A speed change running
+        // is cut short at once instead.
+        if (!panel.changingSpeed && !panel.drain->start()) {
             panel.afterSent = AfterSent::Close;
             setSpeedCommandsEnabled(panel, false);
             return;
@@ -142,8 +150,13 @@ void Drained(PortPanel &panel, Sent sent, const PortPanels &panels)
 {
     switch (std::exchange(panel.afterSent, AfterSent::Nothing)) {
     case AfterSent::Close:
-        if (sent == Sent::Stalled)
-            throw stalled(*panel.comm, closeDiscarding(panel, panels));
+        if (sent == Sent::Stalled) {
+            // A driver that never says its transmitter has emptied, with nothing counted: as
+            // sent as it can tell.
+            if (const qint64 discarded = closeDiscarding(panel, panels); discarded > 0)
+                throw stalled(*panel.comm, discarded);
+            return;
+        }
         if (sent == Sent::All)
             panel.comm->setPortOpen(false);
         UpdateCommands(panel);

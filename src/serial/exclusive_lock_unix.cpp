@@ -10,6 +10,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <thread>
+#include <utility>
+
 // picocom, minicom, screen and another copy of this program take an advisory lock on the device;
 // Qt's own lock file only covers Qt programs that name the device the same way. The lock lives on
 // a descriptor of its own, opened without a controlling terminal and without touching the line's
@@ -35,7 +38,13 @@ bool ExclusiveLock::acquire(const QString &location)
 
 void ExclusiveLock::release()
 {
-    if (m_handle >= 0)
-        ::close(int(m_handle));
-    m_handle = -1;
+    if (m_handle < 0)
+        return;
+    const int handle = int(std::exchange(m_handle, -1));
+    ::flock(handle, LOCK_UN);
+    // This is the line's last descriptor, and its close waits in the kernel until what the driver
+    // still holds has left: up to 30 s where the far end stopped the flow, and the queue of a USB
+    // adapter, which no flush reaches, at the line's speed. It waits on a thread of its own, and
+    // not at all when the process ends.
+    std::thread([handle] { ::close(handle); }).detach();
 }

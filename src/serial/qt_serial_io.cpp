@@ -82,8 +82,9 @@ qint64 QtSerialDevice::bytesToWrite()
 {
     if (!m_port.isOpen() || m_error == Error::Io)
         return 0;
-    // The last byte may still be in the transmitter after the queue is empty.
-    return m_port.bytesToWrite() + driverQueue() + (transmitterEmpty() == false ? 1 : 0);
+    // Not asked of the transmitter: on an adapter that is a request over USB, and a byte or two
+    // changes no count the user sees.
+    return m_port.bytesToWrite() + driverQueue();
 }
 
 int QtSerialDevice::driverQueue() const

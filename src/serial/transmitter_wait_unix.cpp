@@ -44,6 +44,11 @@ void TransmitterWait::start(int descriptor, QObject *context, std::function<void
     // then goes with it.
     m_thread
         = std::thread([this, descriptor, context, current = m_current, done = std::move(done)] {
+              // Whatever the thread that started it blocks, the stop must reach this one.
+              sigset_t stopSignal;
+              sigemptyset(&stopSignal);
+              sigaddset(&stopSignal, interruption());
+              pthread_sigmask(SIG_UNBLOCK, &stopSignal, nullptr);
               // Another error than an interruption (the device went away) ends the wait as well:
               // the device's own failure handling tells what happened.
               while (::tcdrain(descriptor) != 0 && errno == EINTR && !m_stopping) { }
