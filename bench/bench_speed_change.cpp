@@ -186,10 +186,16 @@ int main(int argc, char *argv[])
     for (int run = 0; run < std::min(runs, 10); ++run) {
         fake.setUnsent(4800); // 5 s at 9600 baud, left after 500 ms
         QTimer::singleShot(500, &window, [&fake] { fake.setUnsent(0); });
+        const qsizetype before = fake.events().size();
         const double cpuBefore = processCpuMs();
         QElapsedTimer wall;
         wall.start();
         speed->click();
+        // The wait ends in the event loop: until the new speed is set.
+        while (!fake.events().last().what.startsWith(u"settings")
+               || fake.events().size() == before) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
         drainWallMs.append(wall.nsecsElapsed() / 1e6 - 300);
         drainCpuMs.append(processCpuMs() - cpuBefore);
     }
