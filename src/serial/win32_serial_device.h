@@ -46,6 +46,8 @@ private:
     static constexpr DWORD closeWaitMs = 1000;
     // How often the line's state is asked for, for drivers that report no loss of the line.
     static constexpr int lineCheckMs = 5000;
+    // How soon a read that ended without a byte is started again.
+    static constexpr int emptyReadRetryMs = 50;
 
     bool begin();
     bool fail(DWORD systemError, Error error = Error::Io);

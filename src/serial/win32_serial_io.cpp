@@ -64,11 +64,18 @@ void Win32SerialDevice::onReceived()
     const DWORD code = GetLastError();
     m_io->reading = false;
     m_received.append(m_io->readBuffer.constData(), qsizetype(count));
-    if (!read)
+    if (!read) {
         fail(code);
-    else if (count > 0)
+    } else if (count > 0) {
         receive();
-    // A read that ended empty would end so again at once: the next look at the line reads on.
+    } else {
+        // A read that ended empty would end so again at once: a look at the line a moment later
+        // reads on, while the port is open and working.
+        QTimer::singleShot(emptyReadRetryMs, &m_lineCheck, [this] {
+            if (m_lineCheck.isActive())
+                checkLine();
+        });
+    }
 }
 
 // Asks for the line's state, which fails once the device has gone.
