@@ -57,7 +57,8 @@ void QtSerialDevice::discardOutput()
 {
     if (!m_port.isOpen())
         return;
-    // Qt's own buffer and the driver's queue; a wait for the transmitter then ends by itself.
+    // Qt's own buffer and the driver's queue, where the driver can throw it away (the USB serial
+    // drivers cannot); a wait for the transmitter then ends by itself.
     m_port.clear(QSerialPort::Output);
     m_sentWrites = m_writes;
     if (std::exchange(m_drainQueued, false))
