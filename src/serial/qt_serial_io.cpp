@@ -65,13 +65,11 @@ void QtSerialDevice::discardOutput()
         reportSent();
 }
 
-// Unless a wait runs already: its answer comes first, and the drain asks again for what was
-// written since.
+// A wait that runs already answers first, for what it covers; the drain then asks again for what
+// was written since.
 void QtSerialDevice::waitForTransmitter()
 {
     m_drainQueued = false;
-    if (m_transmitterWait.isRunning())
-        return;
     const quint64 writes = m_writes;
     m_transmitterWait.start(int(m_port.handle()), &m_port, [this, writes] {
         m_sentWrites = writes;

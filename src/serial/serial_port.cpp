@@ -16,25 +16,21 @@ SerialPort::SerialPort(const QString &portName, std::unique_ptr<SerialDevice> de
     , m_portName(portName)
     , m_device(std::move(device))
 {
-    // Told from inside the device's own event handling: answered once that has returned.
-    m_device->setFailureHandler([this] {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (m_open)
-                    emit deviceFailed();
-            },
-            Qt::QueuedConnection);
-    });
-    m_device->setSentHandler([this] {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (m_open)
-                    emit sent();
-            },
-            Qt::QueuedConnection);
-    });
+    // Told from inside the device's own event handling: answered once that has returned, and
+    // only while the port is still open.
+    const auto later = [this](void (SerialPort::*signal)()) {
+        return [this, signal] {
+            QMetaObject::invokeMethod(
+                this,
+                [this, signal] {
+                    if (m_open)
+                        emit(this->*signal)();
+                },
+                Qt::QueuedConnection);
+        };
+    };
+    m_device->setFailureHandler(later(&SerialPort::deviceFailed));
+    m_device->setSentHandler(later(&SerialPort::sent));
 }
 
 SerialPort::~SerialPort()
