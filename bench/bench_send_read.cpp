@@ -4,7 +4,7 @@
 // Prints what a large Send and Read cost through the real Qt serial device on a pseudo-terminal:
 // a Read that takes 1 MB and shows it, a 1 MB Send handed to the device, and the peak memory.
 #include "pty_pair.h"
-#include "serial/qt_serial_device.h"
+#include "serial/qt/qt_serial_device.h"
 #include "window/main_window.h"
 #include "window/text_box.h"
 

@@ -3,7 +3,7 @@
 
 #include "pty_pair.h"
 #include "serial/line_settings.h"
-#include "serial/qt_serial_device.h"
+#include "serial/qt/qt_serial_device.h"
 #include "window/main_window.h"
 #include "window/text_box.h"
 

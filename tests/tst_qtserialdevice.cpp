@@ -3,7 +3,7 @@
 
 #include "pty_pair.h"
 #include "serial/line_settings.h"
-#include "serial/qt_serial_device.h"
+#include "serial/qt/qt_serial_device.h"
 #include "serial/serial_port.h"
 
 #include <QTemporaryDir>

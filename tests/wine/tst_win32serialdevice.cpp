@@ -8,7 +8,7 @@
 #include "serial/line_settings.h"
 #include "serial/received_text_decoder.h"
 #include "serial/serial_port.h"
-#include "serial/win32_serial_device.h"
+#include "serial/win32/win32_serial_device.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
-#include "serial/transmitter_wait.h"
+#include "serial/qt/transmitter_wait.h"
 
 #include <QMetaObject>
 

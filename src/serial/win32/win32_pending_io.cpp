@@ -1,7 +1,7 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
-#include "serial/win32_pending_io.h"
+#include "serial/win32/win32_pending_io.h"
 
 #include <QVarLengthArray>
 

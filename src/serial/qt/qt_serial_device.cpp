@@ -1,9 +1,9 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
-#include "serial/qt_serial_device.h"
+#include "serial/qt/qt_serial_device.h"
 
-#include "serial/exclusive_lock.h"
+#include "serial/qt/exclusive_lock.h"
 #include "serial/line_settings.h"
 
 #include <QCoreApplication>

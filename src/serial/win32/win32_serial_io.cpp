@@ -1,8 +1,8 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
-#include "serial/win32_pending_io.h"
-#include "serial/win32_serial_device.h"
+#include "serial/win32/win32_pending_io.h"
+#include "serial/win32/win32_serial_device.h"
 
 #include <algorithm>
 #include <utility>

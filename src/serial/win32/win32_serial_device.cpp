@@ -1,10 +1,10 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
-#include "serial/win32_serial_device.h"
+#include "serial/win32/win32_serial_device.h"
 
 #include "serial/line_settings.h"
-#include "serial/win32_pending_io.h"
+#include "serial/win32/win32_pending_io.h"
 
 #include <QCoreApplication>
 

@@ -3,9 +3,9 @@
 
 #pragma once
 
-#include "serial/exclusive_lock.h"
+#include "serial/qt/exclusive_lock.h"
 #include "serial/serial_device.h"
-#include "serial/transmitter_wait.h"
+#include "serial/qt/transmitter_wait.h"
 
 #include <QSerialPort>
 

@@ -1,7 +1,7 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
-#include "serial/qt_serial_device.h"
+#include "serial/qt/qt_serial_device.h"
 
 #include <sys/ioctl.h>
 

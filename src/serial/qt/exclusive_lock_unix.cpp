@@ -1,7 +1,7 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
-#include "serial/exclusive_lock.h"
+#include "serial/qt/exclusive_lock.h"
 
 #include <QFile>
 
