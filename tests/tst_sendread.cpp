@@ -104,6 +104,7 @@ void TestSendRead::textWithoutBytesIsRefused_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("lone surrogate") << QString(QChar(0xd800)) + QStringLiteral("abc");
+    QTest::newRow("lone surrogate at the end") << QStringLiteral("abc") + QChar(0xd800);
     if (gbk)
         QTest::newRow("outside code page 936") << QString::fromUtf8("ok 😀");
 }
@@ -121,6 +122,10 @@ void TestSendRead::textWithoutBytesIsRefused()
     message->close();
     QCOMPARE(m_com1->written(), QByteArray());
     QVERIFY(m_com1->isOpen());
+    // Nothing of the refused text is kept for the next one.
+    box("Text1")->setText("12345");
+    click("Command2");
+    QCOMPARE(m_com1->written(), QByteArray("12345"));
 }
 
 void TestSendRead::readReplacesTheReceiveBox_data()
@@ -147,6 +152,14 @@ void TestSendRead::readReplacesTheReceiveBox_data()
         // Nor may a control picture received as text pass for a control byte.
         QTest::newRow("control picture received as text")
             << QByteArray("\xe2\x90\x80") << "\\xE2\\x90\\x80";
+        // Nor may a character that a text box shows as a break, as nothing, or as a change of
+        // direction hide what it is.
+        QTest::newRow("line separator, zero-width and direction characters")
+            << QByteArray("A\xe2\x80\xa8" "B\xef\xbb\xbf" "C\xe2\x80\x8b" "D\xe2\x80\xae" "EF")
+            << "A\\xE2\\x80\\xA8B\\xEF\\xBB\\xBFC\\xE2\\x80\\x8BD\\xE2\\x80\\xAEEF";
+        QTest::newRow("soft hyphen, word joiner and a tag")
+            << QByteArray("a\xc2\xad" "b\xe2\x81\xa0" "c\xf3\xa0\x81\x81")
+            << "a\\xC2\\xADb\\xE2\\x81\\xA0c\\xF3\\xA0\\x81\\x81";
     }
     if (gbk) {
         QTest::newRow("lead byte, then a line end") << QByteArray("\xd6\r") << "\\xD6\n";
@@ -286,7 +299,7 @@ void TestSendRead::longRunsStayWhole_data()
                                  << "\\xEF\\xB7\\x90\\xEF\\xB7\\x91" + same(run);
     QTest::newRow("line separator inside a run")
         << run.left(1500) + "\xe2\x80\xa8" + run.mid(1500)
-        << same(run.left(1500)) + QChar(QChar::LineSeparator) + same(run.mid(1500));
+        << same(run.left(1500)) + "\\xE2\\x80\\xA8" + same(run.mid(1500));
 }
 
 // A long line is laid out in pieces the box can afford, but what it holds, what is copied from
@@ -366,6 +379,18 @@ void TestSendRead::editsKeepTheText_data()
         << line << "" << end << end << QKeySequence(enter, undo) << line;
     QTest::newRow("Enter at a cut, undo, redo")
         << line << "" << start << start << QKeySequence(enter, undo, redo) << cut + "\r\n" + rest;
+    // Text that lands in a line is cut with it: pasted at its end again and again, typed at the
+    // end of a full piece, or two pieces joined by a deletion.
+    const QString thousand = line.left(1000);
+    QTest::newRow("pasted four times at a line's end")
+        << thousand << thousand << 1000 << 1000 << QKeySequence(paste, paste, paste, paste)
+        << thousand.repeated(5);
+    QTest::newRow("pasted twice, undo") << thousand << thousand << 1000 << 1000
+                                        << QKeySequence(paste, paste, undo) << thousand.repeated(2);
+    QTest::newRow("typed at the end of a full piece")
+        << cut << "" << end << end << QKeySequence(x, y) << cut + "xy";
+    QTest::newRow("pasted over a cut") << line << thousand << 1000 << 1100 << QKeySequence(paste)
+                                       << line.left(1000) + thousand + line.mid(1099);
     // The last piece emptied and typed again: a break typed there is a real one.
     QTest::newRow("piece retyped with a break")
         << line << "" << 2 * start << line.size() + 2 << QKeySequence(remove, x, enter, y)
@@ -391,6 +416,8 @@ void TestSendRead::editsKeepTheText()
     cursor.setPosition(position, QTextCursor::KeepAnchor);
     sendBox->setTextCursor(cursor);
     QTest::keySequence(sendBox, keys);
+    for (QTextBlock block = sendBox->document()->begin(); block.isValid(); block = block.next())
+        QVERIFY2(block.length() <= TextBox::maxBlockLength + 1, qPrintable(block.text().left(20)));
 
     click("Command2");
     QCOMPARE(QString::fromUtf8(m_com1->written()), expected);

@@ -42,13 +42,16 @@ bool isPlain(uchar byte)
 }
 
 // Characters shown by their bytes instead: the C1 controls, which a text box shows as nothing;
-// the control pictures, which in the box stand for control bytes; and the paragraph separator and
-// the two noncharacters that Qt's text document takes for paragraph breaks, which would pass for
-// a received line end.
+// the control pictures, which in the box stand for control bytes; the line and paragraph
+// separators and the two noncharacters that Qt's text document takes for breaks, which would
+// pass for a received line end; and the format characters (zero-width spaces and joiners,
+// direction marks and overrides, the byte order mark, the soft hyphen...), which show as nothing
+// or change how the rest of the line shows.
 bool showsAsBytes(char32_t codePoint)
 {
     return codePoint < 0xA0 || (codePoint >= 0x2400 && codePoint <= 0x241F) || codePoint == 0x2421
-        || codePoint == 0x2029 || codePoint == 0xFDD0 || codePoint == 0xFDD1;
+        || codePoint == 0x2028 || codePoint == 0x2029 || codePoint == 0xFDD0 || codePoint == 0xFDD1
+        || QChar::category(codePoint) == QChar::Other_Format;
 }
 
 // A byte that is not shown as itself: a control picture, \xHH, or the doubled backslash.

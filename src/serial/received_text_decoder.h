@@ -12,8 +12,9 @@
 // appears as its Unicode control picture ("␀" for 0x00, "␛" for 0x1B, "␡" for 0x7F); tab, line
 // feed and carriage return stay themselves. Every other byte that is not part of a well-formed
 // character, and the bytes of a C1 control character, of a received control picture and of a
-// character that a text box would take for a paragraph break (U+2029, U+FDD0, U+FDD1), appear
-// as "\xHH"; a backslash appears doubled, so that each can be told apart.
+// character that a text box would take for a break (U+2028, U+2029, U+FDD0, U+FDD1) or would show
+// as nothing (the format characters, Unicode category Cf), appear as "\xHH"; a backslash appears
+// doubled, so that each can be told apart.
 class ReceivedTextDecoder
 {
 public:

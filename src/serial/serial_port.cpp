@@ -6,6 +6,8 @@
 #include "serial/serial_device.h"
 
 #include <QDeadlineTimer>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <algorithm>
 #include <utility>
@@ -96,7 +98,9 @@ void SerialPort::setSettings(const QString &settings)
 void SerialPort::setOutput(const QString &text)
 {
     requireOpen(tr("send"));
-    const QByteArray bytes = m_encoder.encode(text);
+    // A converter of its own each time: one that is kept would keep the half of a character
+    // that a refused text ended with, and refuse the next text for it.
+    const QByteArray bytes = QStringEncoder(QStringConverter::System).encode(text);
     // A character the system's 8-bit encoding has no bytes for would leave as "?" or as a
     // look-alike (Windows' code pages): refuse the text, before any of it is sent. The bytes
     // are read back with a plain letter after them, as Qt's Windows decoder drops a NUL at the

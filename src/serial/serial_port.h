@@ -8,7 +8,6 @@
 #include "serial/received_text_decoder.h"
 
 #include <QObject>
-#include <QStringEncoder>
 
 #include <memory>
 
@@ -88,7 +87,6 @@ private:
         = 0; // when all Output took can have left at the earliest, on the monotonic clock
     QString m_settings = QStringLiteral("9600,n,8,1");
     LineSettings m_line;
-    QStringEncoder m_encoder {QStringConverter::System};
     ReceivedTextDecoder m_decoder;
     QString m_unread; // received before the device failed, not yet handed out
 };

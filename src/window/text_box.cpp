@@ -57,18 +57,43 @@ QList<qsizetype> screenBreaks(QStringView text)
     return breaks;
 }
 
-// Inserts a text whose only line ends are '\n' at the cursor, its long lines cut for the screen.
-void insertInPieces(QTextCursor &cursor, const QString &text)
+QTextCharFormat screenBreakFormat()
 {
     QTextCharFormat mark;
     mark.setObjectType(screenBreak);
+    return mark;
+}
+
+// Inserts a text whose only line ends are '\n' at the cursor, its long lines cut for the screen.
+void insertInPieces(QTextCursor &cursor, const QString &text)
+{
     qsizetype at = 0;
     for (const qsizetype cut : screenBreaks(text)) {
         cursor.insertText(text.sliced(at, cut - at));
-        cursor.insertBlock(cursor.blockFormat(), mark);
+        cursor.insertBlock(cursor.blockFormat(), screenBreakFormat());
         at = cut;
     }
     cursor.insertText(text.sliced(at));
+}
+
+// Cuts the paragraphs from the one at from to the one at to where an edit has made them longer
+// than maxBlockLength: text that lands in a line, typed, pasted, dropped or composed, and a
+// deletion that joins two pieces. Every piece but a line's last stays maxBlockLength long.
+void cutLongBlocks(QTextCursor &cursor, int from, int to)
+{
+    const QTextDocument *doc = cursor.document();
+    for (QTextBlock block = doc->findBlock(from); block.isValid() && block.position() <= to;
+         block = block.next()) {
+        while (block.length() - 1 > TextBox::maxBlockLength) {
+            int at = block.position() + TextBox::maxBlockLength;
+            if (doc->characterAt(at).isLowSurrogate())
+                --at;
+            cursor.setPosition(at);
+            cursor.insertBlock(cursor.blockFormat(), screenBreakFormat());
+            block = cursor.block();
+            ++to;
+        }
+    }
 }
 
 // The keys that move or delete across a screen break, and how the cursor steps over it first.
@@ -170,6 +195,26 @@ void TextBox::keyPressEvent(QKeyEvent *event)
 {
     stepOverScreenBreak(event);
     QPlainTextEdit::keyPressEvent(event);
+    cutCursorLine();
+}
+
+void TextBox::inputMethodEvent(QInputMethodEvent *event)
+{
+    QPlainTextEdit::inputMethodEvent(event);
+    cutCursorLine();
+}
+
+// What was typed or composed, or a deletion that joined two pieces, may have made the cursor's
+// paragraph too long to lay out at a bearable cost: it is cut in the same step for undo.
+void TextBox::cutCursorLine()
+{
+    const QTextBlock block = textCursor().block();
+    if (block.length() - 1 <= maxBlockLength)
+        return;
+    QTextCursor cutter = textCursor();
+    cutter.joinPreviousEditBlock();
+    cutLongBlocks(cutter, block.position(), block.position());
+    cutter.endEditBlock();
 }
 
 // Both sides of a screen break are one place in the line. A key that moves or deletes across it

@@ -10,8 +10,9 @@
 //
 // Laying out one paragraph costs time that grows with the square of its length when it has
 // nowhere to wrap, and a device that streams without line breaks sends megabytes of such text.
-// The box therefore holds no paragraph longer than maxBlockLength when it takes text in: a longer
-// run is shown in pieces, split by breaks that are only on the screen. The box's text, what is
+// The box therefore holds no paragraph longer than maxBlockLength, however text arrives (set,
+// typed, pasted, dropped, composed by an input method): a longer run is shown in pieces, split by
+// breaks that are only on the screen. The box's text, what is
 // copied and what is sent run on without them, whatever the user edits, undoes or redoes.
 class TextBox : public QPlainTextEdit
 {
@@ -29,8 +30,10 @@ protected:
     QMimeData *createMimeDataFromSelection() const override;
     void insertFromMimeData(const QMimeData *source) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
 
 private:
+    void cutCursorLine();
     void stepOverScreenBreak(QKeyEvent *event);
     QString textBetween(int start, int end, QStringView lineBreak) const;
 };
