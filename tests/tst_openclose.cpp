@@ -7,6 +7,7 @@
 #include "window/text_box.h"
 #include "window_test.h"
 
+#include <QClipboard>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -163,6 +164,10 @@ void TestOpenClose::failedOpenIsReportedAndProgramGoesOn()
     QVERIFY2(box->text().contains(QString::number(number)), qPrintable(box->text()));
     QVERIFY2(box->text().contains("COM1 (/dev/fake1)"), qPrintable(box->text()));
     QVERIFY2(box->text().contains(cause), qPrintable(box->text()));
+    // Ctrl+C, with the focus on OK, copies the number and the whole text.
+    QGuiApplication::clipboard()->clear();
+    QTest::keySequence(box->button(QMessageBox::Ok), QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), box->text());
     box->close();
 
     QVERIFY(!m_com1->isOpen());

@@ -91,7 +91,7 @@
     </message>
 </context>
 <context>
-    <name>MainWindow</name>
+    <name>FailureBox</name>
     <message>
         <source>Error %1
 

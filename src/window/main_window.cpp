@@ -9,13 +9,13 @@
 #include "serial/serial_device.h"
 #include "serial/serial_port.h"
 #include "window/control_table.h"
+#include "window/failure_box.h"
 #include "window/status_line.h"
 #include "window/text_box.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include <map>
@@ -186,14 +186,5 @@ void MainWindow::run(const std::function<void()> &operation)
 void MainWindow::report(const Failure &failure)
 {
     // Shown without a nested event loop, so that the click handler ends at once.
-    //: The failure message box: %1 is the failure's number, %2 its description.
-    auto *box
-        = new QMessageBox(QMessageBox::Critical, windowTitle(),
-                          tr("Error %1\n\n%2").arg(failure.number()).arg(failure.description()),
-                          QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("failureBox"));
-    // The user can select and copy the text, to look the number up or to pass it on.
-    box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    (new FailureBox(failure, this))->open();
 }

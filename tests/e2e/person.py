@@ -59,12 +59,11 @@ class Person:
         only the newest takes input: it is modal to the window, and so are the others."""
         self.desktop.wait_for_windows(2)
         box = max(w for w in self.desktop.windows() if w != self.window)
-        x, y = self.desktop.origin(box)
-        width, height = self.desktop.size(box)
-        self.desktop.click_at(x + width // 3, y + height * 2 // 5)  # into the selectable text
-        self.desktop.keys("ctrl+a", "ctrl+c")
-        text = self.desktop.clipboard()
+        # Ctrl+C with the focus where the box puts it, on OK: the number and the whole text.
+        self.desktop.set_clipboard("")
         self.desktop.xdotool("windowfocus", "--sync", box)
+        self.desktop.keys("ctrl+c")
+        text = self.desktop.clipboard()
         self.desktop.keys("Escape")
         deadline = time.monotonic() + 5
         while len(self.desktop.windows()) > 1 and time.monotonic() < deadline:
