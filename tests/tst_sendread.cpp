@@ -155,10 +155,16 @@ void TestSendRead::readReplacesTheReceiveBox_data()
         // Nor may a character that a text box shows as a break, as nothing, or as a change of
         // direction hide what it is.
         QTest::newRow("line separator, zero-width and direction characters")
-            << QByteArray("A\xe2\x80\xa8" "B\xef\xbb\xbf" "C\xe2\x80\x8b" "D\xe2\x80\xae" "EF")
+            << QByteArray("A\xe2\x80\xa8"
+                          "B\xef\xbb\xbf"
+                          "C\xe2\x80\x8b"
+                          "D\xe2\x80\xae"
+                          "EF")
             << "A\\xE2\\x80\\xA8B\\xEF\\xBB\\xBFC\\xE2\\x80\\x8BD\\xE2\\x80\\xAEEF";
         QTest::newRow("soft hyphen, word joiner and a tag")
-            << QByteArray("a\xc2\xad" "b\xe2\x81\xa0" "c\xf3\xa0\x81\x81")
+            << QByteArray("a\xc2\xad"
+                          "b\xe2\x81\xa0"
+                          "c\xf3\xa0\x81\x81")
             << "a\\xC2\\xADb\\xE2\\x81\\xA0c\\xF3\\xA0\\x81\\x81";
     }
     if (gbk) {
@@ -297,9 +303,8 @@ void TestSendRead::longRunsStayWhole_data()
     QTest::newRow("paragraph separator") << "A\xe2\x80\xa9" + run << "A\\xE2\\x80\\xA9" + same(run);
     QTest::newRow("frame marks") << "\xef\xb7\x90\xef\xb7\x91" + run
                                  << "\\xEF\\xB7\\x90\\xEF\\xB7\\x91" + same(run);
-    QTest::newRow("line separator inside a run")
-        << run.left(1500) + "\xe2\x80\xa8" + run.mid(1500)
-        << same(run.left(1500)) + "\\xE2\\x80\\xA8" + same(run.mid(1500));
+    QTest::newRow("line separator inside a run") << run.left(1500) + "\xe2\x80\xa8"
+            + run.mid(1500) << same(run.left(1500)) + "\\xE2\\x80\\xA8" + same(run.mid(1500));
 }
 
 // A long line is laid out in pieces the box can afford, but what it holds, what is copied from
