@@ -204,12 +204,37 @@ void TestQtSerialDevice::drainEndsWhenTheDriverSaysSent()
         QVERIFY(device.drain());
         QCOMPARE(line.readFar(5), QByteArray("12345"));
     }
+    // A wait started from inside the answer to the last one is a wait of its own, with its own
+    // answer, however soon the thread of the last one ends.
+    device.setSentHandler([&] {
+        if (++sent < 200) {
+            QVERIFY(device.write("x"));
+            QVERIFY(!device.drain());
+        }
+    });
+    QVERIFY(device.write("x"));
+    QVERIFY(!device.drain());
+    QTRY_COMPARE(sent, 200);
+    device.setSentHandler([&sent] { ++sent; });
     // A wait cut short by closing calls nobody.
     QVERIFY(device.write("6"));
     QVERIFY(!device.drain());
     device.close();
     QCoreApplication::sendPostedEvents();
-    QCOMPARE(sent, 2);
+    QCOMPARE(sent, 200);
+
+    // A line that hangs up under the wait has not sent what it held: a failure, never a sent.
+    int failures = 0;
+    device.setFailureHandler([&failures] { ++failures; });
+    QVERIFY(device.open(LineSettings()));
+    QVERIFY(device.write("7"));
+    line.closeFar();
+    QVERIFY(!device.drain());
+    QTRY_COMPARE(device.error(), SerialDevice::Error::Io);
+    QTest::qWait(50);
+    QCOMPARE(sent, 200);
+    QVERIFY(!device.drain());
+    QCOMPARE(failures, 1);
 }
 
 QTEST_MAIN(TestQtSerialDevice)

@@ -43,6 +43,7 @@ public:
     // which many drivers count nowhere. When that is not known at once, the device asks the
     // driver away from the caller's thread and calls the sent handler once it has answered;
     // another call meanwhile waits for the same answer. Closing ends the wait without a call.
+    // A device that has failed has not sent what it held: false, and the failure handler tells.
     virtual bool drain() = 0;
     // Throws away every byte write() took that has not yet left, so that closing the device does
     // not wait for them.

@@ -148,6 +148,10 @@ qint64 SerialPort::millisecondsUntilSent() const
 
 bool SerialPort::drain()
 {
+    // A device that failed has not sent what it held, whichever notice came first: its failure
+    // is reported instead, and closes the port.
+    if (m_open && m_device->error() == SerialDevice::Error::Io)
+        return false;
     return !m_open || m_device->drain();
 }
 

@@ -9,8 +9,6 @@
 
 #include <QSerialPort>
 
-#include <optional>
-
 // A real serial line through Qt Serial Port. Received bytes collect in QSerialPort's own read
 // buffer, which has no size limit, whenever the event loop runs. Opening, the line's settings
 // and failures are in qt_serial_device.cpp, the bytes' ways in and out and the wait for sent
@@ -39,7 +37,6 @@ private:
     void closePort();
     void waitForTransmitter();
     int driverQueue() const;
-    std::optional<bool> transmitterEmpty() const;
     void clearError();
     bool fail();
     void onErrorOccurred(QSerialPort::SerialPortError error);

@@ -5,7 +5,6 @@
 
 #include <sys/ioctl.h>
 
-#include <optional>
 #include <utility>
 
 bool QtSerialDevice::write(const QByteArray &bytes)
@@ -37,18 +36,19 @@ QByteArray QtSerialDevice::readAll()
 
 bool QtSerialDevice::drain()
 {
-    if (!m_port.isOpen() || m_error == Error::Io)
-        return true; // nothing more can leave, and the failure speaks for itself
+    if (m_error == Error::Io)
+        return false; // nothing more can leave, and not all of it has: the failure tells
+    if (!m_port.isOpen())
+        return true;
     if (m_port.bytesToWrite() > 0) {
         m_drainQueued = true; // the driver has not got it all yet
         return false;
     }
     if (m_sentWrites == m_writes)
         return true; // the driver has said so since the last write
-    if (driverQueue() == 0 && transmitterEmpty().value_or(false)) {
-        m_sentWrites = m_writes;
-        return true;
-    }
+    // Only the driver can tell, and asking it may take a request over USB (ftdi_sio asks the
+    // adapter for its transmitter's state, and waits up to 5 s for the answer): never on the
+    // caller's thread.
     waitForTransmitter();
     return false;
 }
@@ -66,12 +66,17 @@ void QtSerialDevice::discardOutput()
 }
 
 // A wait that runs already answers first, for what it covers; the drain then asks again for what
-// was written since.
+// was written since. A wait that ended in an error is the line's failure: nothing is sent.
 void QtSerialDevice::waitForTransmitter()
 {
     m_drainQueued = false;
     const quint64 writes = m_writes;
-    m_transmitterWait.start(int(m_port.handle()), &m_port, [this, writes] {
+    m_transmitterWait.start(int(m_port.handle()), &m_port, [this, writes](int error) {
+        if (error != 0) {
+            if (m_error != Error::Io) // told once, by whichever notice comes first
+                onErrorOccurred(QSerialPort::ResourceError);
+            return;
+        }
         m_sentWrites = writes;
         reportSent();
     });
@@ -90,13 +95,4 @@ int QtSerialDevice::driverQueue() const
 {
     int queued = 0;
     return ::ioctl(int(m_port.handle()), TIOCOUTQ, &queued) == 0 ? queued : 0;
-}
-
-// Unknown where the driver has no such register: pseudo-terminals and most USB adapters.
-std::optional<bool> QtSerialDevice::transmitterEmpty() const
-{
-    unsigned int lineStatus = 0;
-    if (::ioctl(int(m_port.handle()), TIOCSERGETLSR, &lineStatus) != 0)
-        return std::nullopt;
-    return (lineStatus & TIOCSER_TEMT) != 0;
 }

@@ -30,43 +30,53 @@ int interruption()
 
 } // namespace
 
-void TransmitterWait::start(int descriptor, QObject *context, std::function<void()> done)
+void TransmitterWait::start(int descriptor, QObject *context, std::function<void(int)> done)
 {
-    if (isRunning())
+    if (m_running)
         return;
     if (m_thread.joinable())
-        m_thread.join(); // an earlier wait, already answered
+        m_thread.join(); // an earlier wait, answered already, is ending
     interruption();
     m_stopping = false;
     m_finished = false;
-    m_current = std::make_shared<std::atomic<bool>>(true);
+    m_running = true;
+    m_current = std::make_shared<bool>(true);
     // Context outlives the thread, which stop() joins before it goes; a done still queued for it
-    // then goes with it.
-    m_thread
-        = std::thread([this, descriptor, context, current = m_current, done = std::move(done)] {
-              // Whatever the thread that started it blocks, the stop must reach this one.
-              sigset_t stopSignal;
-              sigemptyset(&stopSignal);
-              sigaddset(&stopSignal, interruption());
-              pthread_sigmask(SIG_UNBLOCK, &stopSignal, nullptr);
-              // Another error than an interruption (the device went away) ends the wait as well:
-              // the device's own failure handling tells what happened.
-              while (::tcdrain(descriptor) != 0 && errno == EINTR && !m_stopping) { }
-              if (!m_stopping) {
-                  QMetaObject::invokeMethod(
-                      context,
-                      [current, done] {
-                          if (*current)
-                              done();
-                      },
-                      Qt::QueuedConnection);
-              }
-              m_finished = true;
-          });
+    // then goes with it, and one queued before a stop() finds its wait no longer current.
+    m_thread = std::thread([this, descriptor, context, current = m_current,
+                            done = std::move(done)] {
+        // Whatever the thread that started it blocks, the stop must reach this one.
+        sigset_t stopSignal;
+        sigemptyset(&stopSignal);
+        sigaddset(&stopSignal, interruption());
+        pthread_sigmask(SIG_UNBLOCK, &stopSignal, nullptr);
+        int error;
+        do {
+            error = ::tcdrain(descriptor) == 0 ? 0 : errno;
+        } while (error == EINTR && !m_stopping);
+        // A line that hangs up while the driver waits ends the wait as if everything had been
+        // sent; its descriptor refuses everything from then on.
+        termios attributes;
+        if (error == 0 && ::tcgetattr(descriptor, &attributes) != 0)
+            error = errno;
+        if (!m_stopping) {
+            QMetaObject::invokeMethod(
+                context,
+                [this, current, done, error] {
+                    if (!*current)
+                        return;
+                    m_running = false;
+                    done(error);
+                },
+                Qt::QueuedConnection);
+        }
+        m_finished = true;
+    });
 }
 
 void TransmitterWait::stop()
 {
+    m_running = false;
     if (!m_thread.joinable())
         return;
     *m_current = false;

@@ -13,8 +13,10 @@
 // line that takes nothing, so it runs on a thread of its own once the driver has every byte.
 bool Win32SerialDevice::drain()
 {
-    if (m_handle == INVALID_HANDLE_VALUE || m_error == Error::Io)
-        return true; // nothing more can leave, and a failure speaks for itself
+    if (m_handle == INVALID_HANDLE_VALUE)
+        return true;
+    if (m_error == Error::Io)
+        return false; // nothing more can leave, and not all of it has: the failure tells
     if (m_io->writing.isEmpty() && m_flushedWrites == m_writes)
         return true;
     m_drainWanted = true;
