@@ -3,8 +3,8 @@
 
 #include "serial/qt/qt_serial_device.h"
 
-#include "serial/qt/exclusive_lock.h"
 #include "serial/line_settings.h"
+#include "serial/qt/exclusive_lock.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

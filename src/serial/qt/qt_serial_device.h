@@ -4,8 +4,8 @@
 #pragma once
 
 #include "serial/qt/exclusive_lock.h"
-#include "serial/serial_device.h"
 #include "serial/qt/transmitter_wait.h"
+#include "serial/serial_device.h"
 
 #include <QSerialPort>
 

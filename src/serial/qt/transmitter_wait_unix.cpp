@@ -43,35 +43,35 @@ void TransmitterWait::start(int descriptor, QObject *context, std::function<void
     m_current = std::make_shared<bool>(true);
     // Context outlives the thread, which stop() joins before it goes; a done still queued for it
     // then goes with it, and one queued before a stop() finds its wait no longer current.
-    m_thread = std::thread([this, descriptor, context, current = m_current,
-                            done = std::move(done)] {
-        // Whatever the thread that started it blocks, the stop must reach this one.
-        sigset_t stopSignal;
-        sigemptyset(&stopSignal);
-        sigaddset(&stopSignal, interruption());
-        pthread_sigmask(SIG_UNBLOCK, &stopSignal, nullptr);
-        int error;
-        do {
-            error = ::tcdrain(descriptor) == 0 ? 0 : errno;
-        } while (error == EINTR && !m_stopping);
-        // A line that hangs up while the driver waits ends the wait as if everything had been
-        // sent; its descriptor refuses everything from then on.
-        termios attributes;
-        if (error == 0 && ::tcgetattr(descriptor, &attributes) != 0)
-            error = errno;
-        if (!m_stopping) {
-            QMetaObject::invokeMethod(
-                context,
-                [this, current, done, error] {
-                    if (!*current)
-                        return;
-                    m_running = false;
-                    done(error);
-                },
-                Qt::QueuedConnection);
-        }
-        m_finished = true;
-    });
+    m_thread
+        = std::thread([this, descriptor, context, current = m_current, done = std::move(done)] {
+              // Whatever the thread that started it blocks, the stop must reach this one.
+              sigset_t stopSignal;
+              sigemptyset(&stopSignal);
+              sigaddset(&stopSignal, interruption());
+              pthread_sigmask(SIG_UNBLOCK, &stopSignal, nullptr);
+              int error;
+              do {
+                  error = ::tcdrain(descriptor) == 0 ? 0 : errno;
+              } while (error == EINTR && !m_stopping);
+              // A line that hangs up while the driver waits ends the wait as if everything had been
+              // sent; its descriptor refuses everything from then on.
+              termios attributes;
+              if (error == 0 && ::tcgetattr(descriptor, &attributes) != 0)
+                  error = errno;
+              if (!m_stopping) {
+                  QMetaObject::invokeMethod(
+                      context,
+                      [this, current, done, error] {
+                          if (!*current)
+                              return;
+                          m_running = false;
+                          done(error);
+                      },
+                      Qt::QueuedConnection);
+              }
+              m_finished = true;
+          });
 }
 
 void TransmitterWait::stop()
