@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPushButton>
 
 #include <algorithm>
@@ -54,6 +55,10 @@ int main(int argc, char *argv[])
                       std::make_unique<QtSerialDevice>(QStringLiteral("/nonexistent")));
     window.show();
     window.findChild<QPushButton *>(QStringLiteral("Command8"))->click();
+    // OPEN waits for the system away from the window's thread.
+    auto *status = window.findChild<QLabel *>(QStringLiteral("Label6"));
+    while (!status->text().startsWith(u"已打开"))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     auto *send = window.findChild<QPushButton *>(QStringLiteral("Command2"));
     auto *read = window.findChild<QPushButton *>(QStringLiteral("Command1"));
     auto *sendBox = window.findChild<TextBox *>(QStringLiteral("Text1"));

@@ -161,10 +161,17 @@ int main(int argc, char *argv[])
     auto *port = window.findChild<SerialPort *>(QStringLiteral("MSComm1"));
     open->click();
 
+    // The window's speed change runs in the event loop, which sleeps between its steps.
+    const auto change = [&fake, speed] {
+        const qsizetype before = fake.events().size();
+        speed->click();
+        while (fake.events().size() < before + 4)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    };
     Figures sleeping;
     Figures busy;
     for (int run = 0; run < runs; ++run) {
-        measure([speed] { speed->click(); }, fake, target, sleeping);
+        measure(change, fake, target, sleeping);
         measure([port] { busySequence(port); }, fake, target, busy);
     }
 

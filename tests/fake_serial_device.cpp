@@ -36,7 +36,7 @@ void FakeSerialDevice::close()
     m_open = false;
     m_draining = false;
     m_broken = false;
-    m_error = Error::None;
+    m_error = std::exchange(m_keepOnClose, false) ? Error::Io : Error::None;
 }
 
 bool FakeSerialDevice::apply(const LineSettings &settings)
@@ -60,6 +60,7 @@ bool FakeSerialDevice::write(const QByteArray &bytes)
     if (!step(QStringLiteral("write ") + QString::fromLatin1(bytes.toHex(' '))))
         return false;
     m_written += bytes;
+    m_transmitting = m_transmitting || m_holdWrites;
     return true;
 }
 
@@ -72,6 +73,8 @@ QByteArray FakeSerialDevice::readAll()
 
 bool FakeSerialDevice::drain()
 {
+    if (m_broken)
+        return false;
     m_draining = m_open && (m_unsent > 0 || m_transmitting);
     return !m_draining;
 }

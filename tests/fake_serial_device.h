@@ -26,6 +26,8 @@ public:
     explicit FakeSerialDevice(const QString &location = QStringLiteral("/dev/fake"));
 
     QString location() const override { return m_location; }
+    bool prepareOpen() override { return !m_stillClosing; }
+    void cancelOpen() override { m_events->append({0, QStringLiteral("cancel open"), 0}); }
     bool open(const LineSettings &settings) override;
     void close() override;
     bool apply(const LineSettings &settings) override;
@@ -47,6 +49,20 @@ public:
     // done, a drain that waited hears so, and the record says "sent".
     void setUnsent(qint64 count);
     void setTransmitting(bool transmitting);
+    // Each write keeps the transmitter busy until setTransmitting(false), as a driver that puts
+    // the bytes on the line only later does.
+    void holdWrites(bool hold) { m_holdWrites = hold; }
+    // The system is still closing the device, as when its driver still sends what it held: it
+    // cannot be opened at once until letGo() says it is ready.
+    void holdLastClosing() { m_stillClosing = true; }
+    void letGo()
+    {
+        m_stillClosing = false;
+        reportReady();
+    }
+    // The driver keeps the device after the next close, as a Windows driver that ignores the
+    // cancellation of its requests does.
+    void keepOnNextClose() { m_keepOnClose = true; }
     // Breaks down on its own, between operations, and says so, as a pulled adapter does.
     void unplug()
     {
@@ -81,4 +97,7 @@ private:
     qint64 m_unsent = 0;
     bool m_transmitting = false;
     bool m_draining = false;
+    bool m_stillClosing = false;
+    bool m_keepOnClose = false;
+    bool m_holdWrites = false;
 };

@@ -4,7 +4,7 @@
 #include "ports/delay.h"
 
 #include <QElapsedTimer>
-#include <QTimer>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -26,8 +26,8 @@ quint32 coarseClock()
 
 } // namespace
 
-// The responsive wait: how long it lasts, the wrap of the 32-bit clock, events during the wait,
-// and giving up when the application quits.
+// The responsive wait: how long it lasts by a plain, a wrapping and a coarse clock, and how it
+// is ended.
 class TestDelay : public QObject
 {
     Q_OBJECT
@@ -35,77 +35,59 @@ class TestDelay : public QObject
 private slots:
     void lastsAtLeastItsMilliseconds_data();
     void lastsAtLeastItsMilliseconds();
-    void acrossTheClockWrap();
-    void coarseClockEndsNoWaitEarly();
-    void servesEventsWhileWaiting();
-    void givesUpWhenTheApplicationQuits();
+    void stopAndRestart();
 };
 
 void TestDelay::lastsAtLeastItsMilliseconds_data()
 {
     QTest::addColumn<int>("ms");
+    QTest::addColumn<MillisecondClock>("clock");
 
-    QTest::newRow("zero") << 0;
-    QTest::newRow("negative") << -5;
-    QTest::newRow("one") << 1;
-    QTest::newRow("a hundred") << 100;
-    QTest::newRow("largest") << 250; // signed 16-bit counts are only ever small here
+    const MillisecondClock system = timeGetTime;
+    QTest::newRow("zero") << 0 << system;
+    QTest::newRow("negative") << -5 << system;
+    QTest::newRow("one") << 1 << system;
+    QTest::newRow("a hundred") << 100 << system;
+    QTest::newRow("largest") << 250 << system; // signed 16-bit counts are only ever small here
+    QTest::newRow("across the clock's wrap") << 100 << MillisecondClock(clockNearWrap);
+    QTest::newRow("by a coarse clock") << 100 << MillisecondClock(coarseClock);
 }
 
 void TestDelay::lastsAtLeastItsMilliseconds()
 {
     QFETCH(int, ms);
+    QFETCH(MillisecondClock, clock);
 
+    clockBase = timeGetTime();
+    Delay delay(nullptr, clock);
+    QSignalSpy finished(&delay, &Delay::finished);
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(Delay(qint16(ms)));
+    delay.start(qint16(ms));
+    QVERIFY(finished.wait(5000)); // not the 49 days of a wrong difference across the wrap
     QVERIFY2(timer.nsecsElapsed() >= qint64(ms) * 1000000,
              qPrintable(QString::number(timer.nsecsElapsed())));
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(!delay.isActive());
 }
 
-void TestDelay::acrossTheClockWrap()
+// A wait that is stopped never ends in finished(); one started again counts from then.
+void TestDelay::stopAndRestart()
 {
-    clockBase = timeGetTime();
+    Delay delay;
+    QSignalSpy finished(&delay, &Delay::finished);
+    delay.start(50);
+    delay.stop();
+    QVERIFY(!finished.wait(150));
+
     QElapsedTimer timer;
     timer.start();
-    QVERIFY(Delay(100, clockNearWrap));
-    QVERIFY(clockNearWrap() < 0x1000u); // the clock did wrap during the wait
-    QVERIFY(timer.elapsed() >= 100);
-    QVERIFY(timer.elapsed() < 5000); // not the 49 days of a wrong difference
-}
-
-void TestDelay::coarseClockEndsNoWaitEarly()
-{
-    clockBase = timeGetTime();
-    QElapsedTimer timer;
-    timer.start();
-    QVERIFY(Delay(100, coarseClock));
-    QVERIFY2(timer.nsecsElapsed() >= 100000000, qPrintable(QString::number(timer.nsecsElapsed())));
-}
-
-void TestDelay::servesEventsWhileWaiting()
-{
-    bool served = false;
-    QTimer::singleShot(10, this, [&served] { served = true; });
-    QVERIFY(Delay(100));
-    QVERIFY(served);
-}
-
-void TestDelay::givesUpWhenTheApplicationQuits()
-{
-    bool completed = true;
-    qint64 waited = 0;
-    QTimer::singleShot(0, this, [&] {
-        QElapsedTimer timer;
-        timer.start();
-        completed = Delay(30000);
-        waited = timer.elapsed();
-    });
-    QTimer::singleShot(50, QCoreApplication::instance(), &QCoreApplication::quit);
-    QCoreApplication::exec();
-    QVERIFY(!completed);
-    QVERIFY(waited < 30000);
-    QVERIFY(Delay(1)); // a later wait is not refused
+    delay.start(100);
+    QTest::qWait(60);
+    delay.start(100);
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(timer.elapsed() >= 160);
 }
 
 QTEST_GUILESS_MAIN(TestDelay)

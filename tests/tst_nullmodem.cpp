@@ -41,6 +41,13 @@ private:
     {
         window->findChild<QPushButton *>(name)->click();
     }
+    // OPEN waits for the system away from the window's thread: until the status says open.
+    static bool open(MainWindow *window, const char *command, const char *status = "Label6")
+    {
+        click(window, command);
+        return QTest::qWaitFor(
+            [&] { return window->findChild<QLabel *>(status)->text().startsWith(u"已打开"); });
+    }
 };
 
 void TestNullModem::sendOnCom1ReadOnCom2()
@@ -54,8 +61,8 @@ void TestNullModem::sendOnCom1ReadOnCom2()
     QTRY_VERIFY(QFile::exists(dir.filePath("com1")) && QFile::exists(dir.filePath("com2")));
 
     std::unique_ptr<MainWindow> form(window(dir.filePath("com1"), dir.filePath("com2")));
-    click(form.get(), "Command8");
-    click(form.get(), "Command21");
+    QVERIFY(open(form.get(), "Command8"));
+    QVERIFY(open(form.get(), "Command21", "Label8"));
     click(form.get(), "Command2");
 
     QString received;
@@ -93,7 +100,7 @@ void TestNullModem::characterSplitAcrossReads()
     PtyPair line;
     std::unique_ptr<MainWindow> form(window(line.devicePath(), "/nonexistent"));
     auto *receiveBox = form->findChild<TextBox *>("Text3");
-    click(form.get(), "Command8");
+    QVERIFY(open(form.get(), "Command8"));
 
     // Each Read replaces the box, so collect what the Reads showed.
     QString shown;
@@ -112,7 +119,7 @@ void TestNullModem::megabyteSendArrivesWhole()
 {
     PtyPair line;
     std::unique_ptr<MainWindow> form(window(line.devicePath(), "/nonexistent"));
-    click(form.get(), "Command8");
+    QVERIFY(open(form.get(), "Command8"));
 
     QString text;
     QRandomGenerator random(7);
@@ -133,7 +140,7 @@ void TestNullModem::farEndGoneIsReportedWithoutSpinning()
     auto line = std::make_unique<PtyPair>();
     const QString path = line->devicePath();
     std::unique_ptr<MainWindow> form(window(path, "/nonexistent"));
-    click(form.get(), "Command8");
+    QVERIFY(open(form.get(), "Command8"));
     line.reset(); // the far end hangs up
 
     const std::clock_t before = std::clock();
@@ -153,8 +160,7 @@ void TestNullModem::farEndGoneIsReportedWithoutSpinning()
     QVERIFY(!form->findChild<QMessageBox *>());
 
     click(form.get(), "Command8"); // the line is gone for good: a clear failure, still closed
-    box = form->findChild<QMessageBox *>();
-    QVERIFY(box);
+    QTRY_VERIFY((box = form->findChild<QMessageBox *>()));
     QVERIFY(box->text().contains("COM1"));
     QCOMPARE(form->findChild<QLabel *>("Label6")->text(), QStringLiteral("未打开"));
 }
@@ -165,7 +171,7 @@ void TestNullModem::everyByteIsShown()
 {
     PtyPair line;
     std::unique_ptr<MainWindow> form(window(line.devicePath(), "/nonexistent"));
-    click(form.get(), "Command8");
+    QVERIFY(open(form.get(), "Command8"));
     QByteArray sent;
     for (int byte = 0; byte < 256; ++byte)
         sent += char(byte);

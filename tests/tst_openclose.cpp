@@ -37,6 +37,8 @@ private slots:
     void failedOpenIsReportedAndProgramGoesOn();
     void deviceLostIsLetGoAtOnce_data();
     void deviceLostIsLetGoAtOnce();
+    void openWaitsWhileTheDeviceIsClosing_data();
+    void openWaitsWhileTheDeviceIsClosing();
 
 private:
     bool speedCommandsEnabled(int panel);
@@ -182,27 +184,41 @@ void TestOpenClose::failedOpenIsReportedAndProgramGoesOn()
 
 void TestOpenClose::deviceLostIsLetGoAtOnce_data()
 {
-    QTest::addColumn<bool>("duringSpeedChange");
+    QTest::addColumn<QString>("when");
 
-    QTest::newRow("idle") << false;
-    QTest::newRow("during a speed change") << true;
+    QTest::newRow("idle") << "idle";
+    QTest::newRow("during a speed change") << "speed change";
+    // CLOSE waits for text still leaving, and the device goes as the driver says it has left:
+    // the text has not been sent, whichever notice comes first.
+    QTest::newRow("CLOSE waits, told sent, then lost") << "sent, lost";
+    QTest::newRow("CLOSE waits, lost, then told sent") << "lost, sent";
 }
 
 // A device that fails on its own is closed and reported without waiting for a click, once; a
-// speed change running on it reports the failure at its next step instead.
+// speed change or a CLOSE that waits on it ends with it.
 void TestOpenClose::deviceLostIsLetGoAtOnce()
 {
-    QFETCH(bool, duringSpeedChange);
+    QFETCH(QString, when);
 
     click("Command8");
     click("Command21");
     m_com1->receive("before the loss");
-    if (duringSpeedChange)
-        QTimer::singleShot(50, m_window, [this] { m_com1->unplug(); });
-    else
+    if (when == u"idle") {
         m_com1->unplug();
-    if (duringSpeedChange)
-        click("Command10"); // returns when the sequence has stopped
+    } else if (when == u"speed change") {
+        QTimer::singleShot(50, m_window, [this] { m_com1->unplug(); });
+        click("Command10");
+    } else {
+        m_com1->setUnsent(10);
+        click("Command9");
+        QVERIFY(m_com1->isOpen()); // waiting for the text to leave
+        const bool sentFirst = when.startsWith(u"sent");
+        if (sentFirst)
+            m_com1->setUnsent(0);
+        m_com1->unplug();
+        if (!sentFirst)
+            m_com1->setUnsent(0);
+    }
     QTRY_COMPARE(status("Label6"), closed);
     QVERIFY(!m_com1->isOpen());
     QVERIFY(!speedCommandsEnabled(1));
@@ -219,6 +235,46 @@ void TestOpenClose::deviceLostIsLetGoAtOnce()
     QCOMPARE(status("Label6"), open9600);
     click("Command1");
     QCOMPARE(box("Text3")->text(), QStringLiteral("before the loss"));
+}
+
+void TestOpenClose::openWaitsWhileTheDeviceIsClosing_data()
+{
+    QTest::addColumn<QStringList>("clicks"); // after the first OPEN, before the device is ready
+    QTest::addColumn<bool>("opens");
+
+    QTest::newRow("OPEN") << QStringList() << true;
+    QTest::newRow("OPEN twice") << QStringList {"Command8"} << true;
+    QTest::newRow("OPEN, then CLOSE") << QStringList {"Command9"} << false;
+    QTest::newRow("OPEN, CLOSE, OPEN") << QStringList {"Command9", "Command8"} << true;
+}
+
+// The system still closes the device from its last opening (its driver still sends what it
+// held): OPEN opens it once it is free, and the window goes on meanwhile.
+void TestOpenClose::openWaitsWhileTheDeviceIsClosing()
+{
+    QFETCH(QStringList, clicks);
+    QFETCH(bool, opens);
+
+    m_com1->holdLastClosing();
+    click("Command8");
+    for (const QString &name : clicks)
+        click(name);
+    click("Command21"); // the other panel meanwhile
+    QCOMPARE(status("Label8"), open9600);
+    QCOMPARE(status("Label6"), closed);
+    QVERIFY(!speedCommandsEnabled(1));
+    QVERIFY(!m_com1->isOpen());
+
+    m_com1->letGo();
+    if (opens)
+        QTRY_COMPARE(status("Label6"), open9600);
+    else
+        QTest::qWait(50);
+    QCOMPARE(m_com1->isOpen(), opens);
+    QCOMPARE(speedCommandsEnabled(1), opens);
+    QCOMPARE(m_com1->log().filter("open").filter(QRegularExpression("^open$")).size(),
+             opens ? 1 : 0);
+    QVERIFY(m_window->findChildren<QMessageBox *>().isEmpty());
 }
 
 QTEST_MAIN(TestOpenClose)

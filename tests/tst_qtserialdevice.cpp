@@ -73,6 +73,12 @@ void TestQtSerialDevice::openAndSettings()
     QCOMPARE(cfgetospeed(&attributes), speed);
     QCOMPARE(attributes.c_cflag & CSIZE, size);
     QCOMPARE(attributes.c_cflag & PARENB, parity);
+
+    // Closed, the line keeps the speed the module was last told: what a driver still sends
+    // after CLOSE leaves at it, not at the speed the line had before OPEN.
+    com->setPortOpen(false);
+    QCOMPARE(tcgetattr(line.nearEnd(), &attributes), 0);
+    QCOMPARE(cfgetospeed(&attributes), speed);
 }
 
 void TestQtSerialDevice::rejectedSettingsLeaveTheLineAlone()

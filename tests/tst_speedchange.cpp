@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -46,17 +47,26 @@ private slots:
     void codeByteLeavesAtOldSpeed_data();
     void codeByteLeavesAtOldSpeed();
     void samePanelIsHeldOffDuringTheWaits();
-    void otherPanelRunsInsideTheWait();
+    void otherPanelRunsBesideIt();
     void openOrCloseInsideAWait_data();
     void openOrCloseInsideAWait();
+    void closingTheWindowInsideTheWait_data();
     void closingTheWindowInsideTheWait();
     void sentTextLeavesFirst_data();
     void sentTextLeavesFirst();
+    void codeWaitCountsFromItsLeaving_data();
+    void codeWaitCountsFromItsLeaving();
 
 private:
     void at(int msFromNow, const std::function<void()> &action)
     {
         QTimer::singleShot(msFromNow, this, action);
+    }
+    // The speed change runs in the event loop: until the device has taken the new settings.
+    static bool changed(const FakeSerialDevice *device, qint32 speed)
+    {
+        const QString settings = QStringLiteral("settings %1").arg(speed);
+        return QTest::qWaitFor([&] { return device->log().last() == settings; }, 5000);
     }
 };
 
@@ -100,6 +110,7 @@ void TestSpeedChange::sequence()
     const QStringList otherBefore = other->log();
 
     button(command)->click();
+    QVERIFY(changed(own, speed));
 
     // Choosing the current speed (9600) still runs the whole sequence.
     const QStringList expected
@@ -148,7 +159,10 @@ void TestSpeedChange::codeByteLeavesAtOldSpeed()
     QFETCH(qint32, oldSpeed);
 
     button(first)->click();
+    QTRY_VERIFY(m_com1->log().last().startsWith("settings"));
+    const qsizetype before = m_com1->log().size();
     button(second)->click();
+    QTRY_VERIFY(m_com1->log().size() == before + 4);
     const auto steps = lastSequence(*m_com1);
     QCOMPARE(steps[1].what, code);
     QCOMPARE(steps[1].baudInForce, oldSpeed);
@@ -161,6 +175,8 @@ void TestSpeedChange::samePanelIsHeldOffDuringTheWaits()
         button("Command2")->click();
     });
     button("Command10")->click();
+    QVERIFY(changed(m_com1, 115200));
+    QTest::qWait(150); // the other speed would have begun by now
 
     QCOMPARE(m_com1->log().mid(1),
              QStringList({"rts off", "write 00", "rts on", "settings 115200"}));
@@ -168,17 +184,24 @@ void TestSpeedChange::samePanelIsHeldOffDuringTheWaits()
     QCOMPARE(m_com1->log().last(), QStringLiteral("write 31 32 33 34 35 0d 0a"));
 }
 
-void TestSpeedChange::otherPanelRunsInsideTheWait()
+// The two panels' changes run side by side, each with its own 100 ms waits.
+void TestSpeedChange::otherPanelRunsBesideIt()
 {
-    at(50, [&] { button("Command15")->click(); }); // COM2 to 9600, nested in COM1's first wait
+    at(50, [&] { button("Command15")->click(); }); // COM2 to 9600 in COM1's first wait
     button("Command10")->click();
+    QVERIFY(changed(m_com1, 115200));
+    QVERIFY(changed(m_com2, 9600));
 
-    const auto outer = lastSequence(*m_com1);
-    const auto inner = lastSequence(*m_com2);
-    QCOMPARE(outer.size(), 4);
-    QCOMPARE(inner.size(), 4);
-    QVERIFY(inner[0].atNs > outer[0].atNs);
-    QVERIFY(inner[3].atNs < outer[1].atNs); // the nested one ran to its end first
+    const auto first = lastSequence(*m_com1);
+    const auto second = lastSequence(*m_com2);
+    QCOMPARE(first.size(), 4);
+    QCOMPARE(second.size(), 4);
+    QVERIFY(second[0].atNs > first[0].atNs);
+    QVERIFY(second[0].atNs < first[1].atNs); // inside the wait
+    for (const auto &steps : {first, second}) {
+        for (int i = 1; i < 4; ++i)
+            QVERIFY(steps[i].atNs - steps[i - 1].atNs >= 100 * ms);
+    }
     QCOMPARE(status("Label6"), QStringLiteral("已打开  115200,n,8,1"));
     QCOMPARE(status("Label8"), QStringLiteral("已打开  9600,n,8,1"));
 }
@@ -210,14 +233,15 @@ void TestSpeedChange::openOrCloseInsideAWait()
             button(name)->click();
     });
     button("Command10")->click();
-
-    auto *box = m_window->findChild<QMessageBox *>();
-    const bool reopened = clicks.last() == u"Command8";
     if (!cutShort) {
-        QVERIFY(!box);
-        QCOMPARE(m_com1->log().last(), QStringLiteral("settings 115200"));
+        QVERIFY(changed(m_com1, 115200));
+        QVERIFY(!m_window->findChild<QMessageBox *>());
         return;
     }
+    QTRY_VERIFY(m_window->findChild<QMessageBox *>());
+    QTest::qWait(350); // longer than what was left of the sequence
+    auto *box = m_window->findChild<QMessageBox *>();
+    const bool reopened = clicks.last() == u"Command8";
     // Nothing of the sequence after the port was closed, on that opening or the next.
     QCOMPARE(m_com1->log().mid(before),
              reopened ? QStringList({"close", "open"}) : QStringList {"close"});
@@ -233,31 +257,55 @@ void TestSpeedChange::openOrCloseInsideAWait()
     if (!reopened)
         button("Command8")->click(); // the program goes on
     button("Command10")->click();
-    QCOMPARE(status("Label6"), QStringLiteral("已打开  115200,n,8,1"));
+    QTRY_COMPARE(status("Label6"), QStringLiteral("已打开  115200,n,8,1"));
 }
 
+void TestSpeedChange::closingTheWindowInsideTheWait_data()
+{
+    QTest::addColumn<int>("closeAtMs");
+    QTest::addColumn<int>("busyMs"); // the machine is busy so long before the window closes
+
+    QTest::newRow("in the second wait") << 150 << 0;
+    // The first wait has passed by the time the window closes, before the event loop ends.
+    QTest::newRow("as the first wait ends") << 50 << 150;
+}
+
+// Closing the window ends the program at once, and whatever a speed change waited for, nothing
+// more of it reaches the line.
 void TestSpeedChange::closingTheWindowInsideTheWait()
 {
+    QFETCH(int, closeAtMs);
+    QFETCH(int, busyMs);
+
     const auto journal1 = m_com1->journal();
     const auto journal2 = m_com2->journal();
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
+    qint64 closedAt = 0;
     at(0, [&] { button("Command10")->click(); });
-    at(150, [&] { m_window->close(); });
+    at(closeAtMs, [&] {
+        QThread::msleep(busyMs);
+        closedAt = journal1->last().atNs;
+        m_window->close();
+    });
     QCoreApplication::exec(); // ends when the last window closes
     // The program would end here; the tests go on, without the quit Qt posted for that window.
     QCoreApplication::removePostedEvents(qApp, QEvent::Quit);
+    QTest::qWait(busyMs + 150);
 
     destroyWindow();
     QCOMPARE(journal1->last().what, QStringLiteral("close"));
     QCOMPARE(journal2->last().what, QStringLiteral("close"));
-    for (const auto &event : *journal1)
+    for (const auto &event : *journal1) {
         QVERIFY(!event.what.startsWith("settings")); // the sequence was abandoned
+        QVERIFY2(event.atNs <= closedAt || event.what == u"close", qPrintable(event.what));
+    }
 }
 
 void TestSpeedChange::sentTextLeavesFirst_data()
 {
-    QTest::addColumn<QStringList>("clicks"); // the second 50 ms after the first
+    QTest::addColumn<QStringList>("clicks"); // the second 50 ms after the first; "keep": the
+                                             // driver keeps the device after closing
     QTest::addColumn<int>("queueLeavesMs"); // -1: the far end never takes it
     QTest::addColumn<int>("transmitterDoneMs"); // -1: nothing left in the adapter's own buffer
     QTest::addColumn<QStringList>("steps");
@@ -284,6 +332,13 @@ void TestSpeedChange::sentTextLeavesFirst_data()
     QTest::newRow("CLOSE, then CLOSE again")
         << QStringList {"Command9", "Command9"} << -1 << -1 << closedDiscarding
         << QStringList {"8019", "at once", "96 of the bytes"};
+    // A driver that keeps the device after closing is told in the same message as the rest.
+    QTest::newRow("speed change, then CLOSE, the driver keeps the device")
+        << QStringList {"Command10", "Command9", "keep"} << -1 << -1 << closedDiscarding
+        << QStringList {"8019", "did not start", "96 of the bytes", "did not let go"};
+    QTest::newRow("CLOSE, then CLOSE again, the driver keeps the device")
+        << QStringList {"Command9", "Command9", "keep"} << -1 << -1 << closedDiscarding
+        << QStringList {"8019", "at once", "96 of the bytes", "did not let go"};
 }
 
 // Text still on its way out at 9600 baud, in the driver's queue or in the adapter's transmitter,
@@ -299,6 +354,8 @@ void TestSpeedChange::sentTextLeavesFirst()
     QFETCH(QStringList, steps);
     QFETCH(QStringList, message);
 
+    if (clicks.removeAll("keep") > 0)
+        m_com1->keepOnNextClose();
     m_com1->setUnsent(96); // 100 ms at 9600 baud
     m_com1->setTransmitting(transmitterDoneMs >= 0);
     if (queueLeavesMs >= 0)
@@ -337,6 +394,58 @@ void TestSpeedChange::sentTextLeavesFirst()
         QVERIFY2(boxes().first()->text().contains(words), qPrintable(boxes().first()->text()));
     if (queueLeavesMs < 0 && clicks.size() == 1) // given up on, not before its time
         QVERIFY(clock.elapsed() >= 1100);
+}
+
+void TestSpeedChange::codeWaitCountsFromItsLeaving_data()
+{
+    QTest::addColumn<int>("leavesAtMs"); // from the click; 0: at once, -1: never
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("message");
+
+    const QStringList sequence = {"rts off", "write 00", "rts on", "settings 115200"};
+    QTest::newRow("at once") << 0 << sequence << QString();
+    QTest::newRow("150 ms after it was written") << 250 << sequence << QString();
+    QTest::newRow("never") << -1 << QStringList {"rts off", "write 00", "discard 0", "rts on"}
+                           << "did not leave the line in time";
+}
+
+// The module is owed 100 ms after its code at the wire: the wait begins when the driver says the
+// code byte has left, however late it puts it on the line. A code that never leaves is thrown
+// away, and the line is given back its RTS.
+void TestSpeedChange::codeWaitCountsFromItsLeaving()
+{
+    QFETCH(int, leavesAtMs);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, message);
+
+    m_com1->holdWrites(leavesAtMs != 0);
+    if (leavesAtMs > 0)
+        at(leavesAtMs, [this] { m_com1->setTransmitting(false); });
+    const qsizetype before = m_com1->events().size();
+    click("Command10");
+    QTRY_VERIFY_WITH_TIMEOUT(m_com1->log().last() == steps.last(), 5000);
+
+    QStringList done;
+    QList<qint64> at;
+    for (const FakeSerialDevice::Event &event : m_com1->events().mid(before)) {
+        if (event.what == u"sent") // the code has left: the wait counts from here
+            at.last() = event.atNs;
+        else if (event.what != u"read") {
+            done.append(event.what);
+            at.append(event.atNs);
+        }
+    }
+    QCOMPARE(done, steps);
+    auto *box = m_window->findChild<QMessageBox *>();
+    QCOMPARE(box != nullptr, !message.isEmpty());
+    if (box) {
+        QVERIFY2(box->text().contains("8019") && box->text().contains(message),
+                 qPrintable(box->text()));
+        QCOMPARE(status("Label6"), QStringLiteral("已打开  9600,n,8,1"));
+        return;
+    }
+    QVERIFY(at[2] - at[1] >= 100 * ms); // RTS active 100 ms after the code has left
+    QVERIFY(at[3] - at[2] >= 100 * ms);
 }
 
 QTEST_MAIN(TestSpeedChange)

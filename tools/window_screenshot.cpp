@@ -9,6 +9,7 @@
 #include "window/translations.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -31,6 +32,10 @@ int main(int argc, char *argv[])
     window.findChild<QPushButton *>(QStringLiteral("Command8"))->click();
     if (!failure) {
         window.findChild<QPushButton *>(QStringLiteral("Command10"))->click();
+        // The speed change runs in the event loop, until the new settings are shown.
+        auto *status = window.findChild<QLabel *>(QStringLiteral("Label6"));
+        while (!status->text().endsWith(QLatin1String("115200,n,8,1")))
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
         return window.grab().save(output) ? 0 : 1;
     }
 

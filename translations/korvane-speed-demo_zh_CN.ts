@@ -11,6 +11,10 @@
         <source>The speed change of %1 to %2 did not start: the text sent before it did not leave the line in time (%3 bytes still waiting), which the far end may have stopped. Nothing was changed; choose the speed again once the line takes data.</source>
         <translation>%1 切换到 %2 的操作没有开始：之前发送的数据没有及时从线路发出（仍有 %3 个字节在等待），可能是对端停止了接收。没有做任何更改；请在线路恢复接收后重新选择速率。</translation>
     </message>
+    <message>
+        <source>The speed change of %1 to %2 stopped: its speed code did not leave the line in time. The code was discarded, RTS is active again and the line settings were not changed; the module may have taken the code all the same. Choose the speed again once the line takes data.</source>
+        <translation>%1 切换到 %2 的操作已中止：速率代码没有及时从线路上发出。该代码已被丢弃，RTS 已重新置为有效，串口参数没有改变；但模块仍可能已收到该代码。待线路能够收发数据后，请重新选择波特率。</translation>
+    </message>
 </context>
 <context>
     <name>Close</name>

@@ -3,7 +3,9 @@
 
 #pragma once
 
-#include <QtGlobal>
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QTimer>
 
 #include <functional>
 
@@ -14,8 +16,32 @@ extern "C" quint32 timeGetTime();
 
 using MillisecondClock = std::function<quint32()>;
 
-// Waits at least ms milliseconds by the clock, and never less than ms by the precise monotonic
-// clock, while the window keeps serving its events. The event loop sleeps until the next event
-// or the deadline; nothing polls. Returns false, early, when the application is shutting down,
-// so that the caller can abandon what it was doing.
-[[nodiscard]] bool Delay(qint16 ms, const MillisecondClock &clock = timeGetTime);
+// Delay: a wait of at least ms milliseconds by the clock, and never less than ms by the precise
+// monotonic clock, while the window keeps serving its events. The event loop sleeps until the
+// deadline; nothing polls and nothing nests: the wait ends in finished(), and whoever waits goes
+// on from there.
+class Delay : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Delay(QObject *parent = nullptr, MillisecondClock clock = timeGetTime);
+
+    // Starts a new wait, ending one that runs.
+    void start(qint16 ms);
+    // Ends the wait without finished().
+    void stop() { m_timer.stop(); }
+    bool isActive() const { return m_timer.isActive(); }
+
+signals:
+    void finished();
+
+private:
+    void check();
+
+    const MillisecondClock m_clock;
+    QTimer m_timer;
+    quint32 m_start = 0;
+    qint16 m_ms = 0;
+    QDeadlineTimer m_floor;
+};

@@ -3,6 +3,7 @@
 
 #include "ports/port_panel.h"
 
+#include "ports/delay.h"
 #include "ports/drain.h"
 #include "ports/speed_change.h"
 #include "serial/serial_port.h"
@@ -12,11 +13,10 @@
 #include <QPushButton>
 
 #include <algorithm>
-#include <utility>
 
 namespace {
 
-using AfterSent = PortPanel::AfterSent;
+using Task = PortPanel::Task;
 
 void setSpeedCommandsEnabled(PortPanel &panel, bool enabled)
 {
@@ -47,15 +47,33 @@ void showStatus(const PortPanel &panel)
         panel.statusLine->setText(QStringLiteral("未打开"));
 }
 
+// Closes the port and says nothing, so that what else the closing has to tell comes in one
+// message with it: the words of a driver that did not let go of the device, if it did not.
+QString closeTelling(SerialPort &comm)
+{
+    try {
+        comm.setPortOpen(false);
+    } catch (const Failure &failure) {
+        return failure.description();
+    }
+    return {};
+}
+
+Failure withNote(const Failure &failure, const QString &note)
+{
+    return note.isEmpty() ? failure
+                          : Failure(failure.number(), failure.description() + u' ' + note);
+}
+
 // Closes the port with what has not yet left thrown away, so that the driver does not hold the
 // window for it; returns how much that was.
-qint64 closeDiscarding(PortPanel &panel, const PortPanels &panels)
+qint64 closeDiscarding(PortPanel &panel, const PortPanels &panels, QString &note)
 {
     // Counted as it goes: some drivers keep what is already on its way to the adapter.
     const qint64 before = panel.comm->bytesToWrite();
     panel.comm->discardOutput();
     const qint64 discarded = before - panel.comm->bytesToWrite();
-    panel.comm->setPortOpen(false);
+    note = closeTelling(*panel.comm);
     setSpeedCommandsEnabled(panel, false);
     Status(panels);
     return discarded;
@@ -74,10 +92,10 @@ Failure stalled(const SerialPort &comm, qint64 discarded)
 
 // CLOSE once more, or CLOSE while a speed change waits for the text before it: the user does not
 // want to wait, and nothing of the change has reached the line.
-Failure cutShort(const PortPanel &panel, AfterSent waiting, qint64 discarded)
+Failure cutShort(const PortPanel &panel, Task waiting, qint64 discarded)
 {
     const QString port = panel.comm->displayName();
-    if (waiting == AfterSent::ChangeSpeed) {
+    if (waiting == Task::ChangingSpeedOnceSent) {
         return Failure(
             Failure::DeviceBusy,
             QCoreApplication::translate(
@@ -96,15 +114,80 @@ Failure cutShort(const PortPanel &panel, AfterSent waiting, qint64 discarded)
                        .arg(discarded));
 }
 
+// A speed change that has begun ends with the port: the module would take an unframed byte as
+// a code, so nothing more of it reaches the line, even once the port is open again.
+Failure changeCutShort(const PortPanel &panel)
+{
+    return Failure(Failure::PortNotOpen,
+                   QCoreApplication::translate(
+                       "ChangeSpeed",
+                       "The speed change of %1 to %2 was cut short: the port was closed while it "
+                       "ran. Nothing more was sent and the line settings were not changed; the "
+                       "module may already have taken the new speed. Click OPEN and choose the "
+                       "speed again.")
+                       .arg(panel.comm->displayName(),
+                            QString::fromLatin1(speedTable[panel.speedRow].settings)));
+}
+
+// CLOSE while the task waits for it, or for the text sent before, to end: at once, all the same.
+void closeNow(PortPanel &panel, const PortPanels &panels)
+{
+    const Task task = panel.task;
+    EndTask(panel);
+    QString note;
+    if (task == Task::ClosingOnceSent || task == Task::ChangingSpeedOnceSent) {
+        // Only the adapter's answer was awaited: nothing to tell of a plain CLOSE.
+        const qint64 discarded = closeDiscarding(panel, panels, note);
+        if (discarded > 0 || task == Task::ChangingSpeedOnceSent)
+            throw withNote(cutShort(panel, task, discarded), note);
+    } else {
+        note = closeTelling(*panel.comm);
+        setSpeedCommandsEnabled(panel, false);
+        Status(panels);
+        throw withNote(changeCutShort(panel), note);
+    }
+    if (!note.isEmpty())
+        throw Failure(Failure::DeviceFailed, note);
+}
+
+void closeOnceSent(PortPanel &panel, Sent sent, const PortPanels &panels)
+{
+    if (sent == Sent::Stalled) {
+        // A driver that never says its transmitter has emptied, with nothing counted: as sent as
+        // it can tell.
+        QString note;
+        const qint64 discarded = closeDiscarding(panel, panels, note);
+        if (discarded > 0)
+            throw withNote(stalled(*panel.comm, discarded), note);
+        if (!note.isEmpty())
+            throw Failure(Failure::DeviceFailed, note);
+        return;
+    }
+    if (sent == Sent::All)
+        panel.comm->setPortOpen(false);
+    UpdateCommands(panel);
+    Status(panels);
+}
+
 } // namespace
+
+bool PortPanel::deviceChoosable() const
+{
+    return !comm->portOpen() && task == Task::None;
+}
 
 void Open(PortPanel &panel, const PortPanels &panels)
 {
+    if (panel.task == Task::Opening)
+        return; // it opens once the device is ready
+    if (panel.task == Task::ClosingOnceSent)
+        EndTask(panel); // the user keeps it open after all
     if (!panel.comm->portOpen()) {
+        if (!panel.comm->prepareOpen()) {
+            panel.task = Task::Opening;
+            return;
+        }
         panel.comm->setPortOpen(true);
-    } else if (panel.afterSent == AfterSent::Close) { // the user keeps it open after all
-        panel.drain->stop();
-        panel.afterSent = AfterSent::Nothing;
     }
     setSpeedCommandsEnabled(panel, true);
     Status(panels);
@@ -113,24 +196,20 @@ void Open(PortPanel &panel, const PortPanels &panels)
 void Close(PortPanel &panel, const PortPanels &panels)
 {
     SerialPort &comm = *panel.comm;
-    if (comm.portOpen()) {
-        // A device lost meanwhile is reported as that, once, and it has closed the port.
+    // A device lost meanwhile is reported as that, once, and it has closed the port.
+    if (comm.portOpen())
         comm.checkDevice();
-        if (panel.afterSent != AfterSent::Nothing) {
-            const AfterSent waiting = std::exchange(panel.afterSent, AfterSent::Nothing);
-            panel.drain->stop();
-            const qint64 discarded = closeDiscarding(panel, panels);
-            // Only the adapter's answer was awaited: nothing to tell of a plain CLOSE.
-            if (discarded > 0 || waiting == AfterSent::ChangeSpeed)
-                throw cutShort(panel, waiting, discarded);
-            return;
-        }
+    if (panel.task == Task::Opening) {
+        EndTask(panel);
+    } else if (panel.task != Task::None) {
+        closeNow(panel, panels);
+        return;
+    } else if (comm.portOpen()) {
         // Text that Send accepted leaves before the line closes, as far as the line takes it;
         // the window goes on meanwhile, and Drained() closes. Asked even when no queue counts
-        // anything: an adapter's own buffer may still hold the end of it. A speed change running
-        // is cut short at once instead.
-        if (!panel.changingSpeed && !panel.drain->start()) {
-            panel.afterSent = AfterSent::Close;
+        // anything: an adapter's own buffer may still hold the end of it.
+        if (!panel.drain->start()) {
+            panel.task = Task::ClosingOnceSent;
             setSpeedCommandsEnabled(panel, false);
             return;
         }
@@ -148,29 +227,38 @@ void Status(const PortPanels &panels)
 
 void Drained(PortPanel &panel, Sent sent, const PortPanels &panels)
 {
-    switch (std::exchange(panel.afterSent, AfterSent::Nothing)) {
-    case AfterSent::Close:
-        if (sent == Sent::Stalled) {
-            // A driver that never says its transmitter has emptied, with nothing counted: as
-            // sent as it can tell.
-            if (const qint64 discarded = closeDiscarding(panel, panels); discarded > 0)
-                throw stalled(*panel.comm, discarded);
-            return;
-        }
-        if (sent == Sent::All)
-            panel.comm->setPortOpen(false);
-        UpdateCommands(panel);
-        Status(panels);
-        break;
-    case AfterSent::ChangeSpeed:
-        ChangeSpeedOnceSent(panel, sent, panels);
-        break;
-    case AfterSent::Nothing:
-        break;
+    if (panel.task == Task::ClosingOnceSent) {
+        panel.task = Task::None;
+        closeOnceSent(panel, sent, panels);
+    } else if (panel.task == Task::ChangingSpeedOnceSent || panel.task == Task::CodeLeaving) {
+        SpeedChangeSent(panel, sent, panels);
     }
+}
+
+void Delayed(PortPanel &panel, const PortPanels &panels)
+{
+    if (panel.changingSpeed())
+        SpeedChangeDelayed(panel, panels);
+}
+
+void ReadyToOpen(PortPanel &panel, const PortPanels &panels)
+{
+    if (panel.task != Task::Opening)
+        return;
+    panel.task = Task::None;
+    Open(panel, panels);
+}
+
+void EndTask(PortPanel &panel)
+{
+    if (panel.task == Task::Opening)
+        panel.comm->cancelOpen();
+    panel.drain->stop();
+    panel.delay->stop();
+    panel.task = Task::None;
 }
 
 void UpdateCommands(PortPanel &panel)
 {
-    setSpeedCommandsEnabled(panel, panel.comm->portOpen() && panel.afterSent != AfterSent::Close);
+    setSpeedCommandsEnabled(panel, panel.comm->portOpen() && panel.task != Task::ClosingOnceSent);
 }

@@ -6,6 +6,7 @@
 #include <array>
 
 enum class Sent;
+class Delay;
 class Drain;
 class QPushButton;
 class SerialPort;
@@ -14,28 +15,63 @@ class TextBox;
 
 // Everything an operation needs of one port panel. The window builds two, once, and they live
 // as long as it does.
+//
+// Whether the port is open is the component's to say; what the panel is doing with it besides is
+// its task, one at a time. Together they decide what each click does:
+//
+//   port, task               OPEN        CLOSE                       speed      Send  Read  device
+//   closed                   open (1)    -                           disabled   -     -     choose
+//   closed, Opening          -           gives up opening            disabled   -     -     -
+//   open                     -           closes once sent (2)        change (2) send  read  -
+//   open, ClosingOnceSent    keeps open  closes at once, 8019 (3)    disabled   -     read  -
+//   open, ChangingSpeed...   -           closes at once, 8019 or     -          -     read  -
+//                                        8018 (4)
+//
+//   (1) at once when the device can be opened at once; else Opening, until the system has let
+//       the device go (its last closing still sends what it held) and the device says ready.
+//   (2) at once when nothing sent earlier is still leaving; else ClosingOnceSent, or
+//       ChangingSpeedOnceSent, until the driver says it has left (Drain).
+//   (3) when anything had to be thrown away; a driver that did not let go of the device is told
+//       in the same message.
+//   (4) 8019 while the change still waits for the text before it: nothing of it reached the
+//       line; 8018 once it has begun: it is cut short.
+//
+// A speed change goes through its steps on its own: ChangingSpeedOnceSent, then RtsInactive
+// (100 ms), CodeLeaving (until the driver says the code byte has left), CodeSent (100 ms),
+// RtsActive (100 ms), and back to no task with the new settings. Any failure on the panel ends
+// its task, and a device that fails between clicks is reported and closed at once.
 struct PortPanel
 {
+    enum class Task {
+        None,
+        Opening,
+        ClosingOnceSent,
+        ChangingSpeedOnceSent,
+        RtsInactive,
+        CodeLeaving,
+        CodeSent,
+        RtsActive,
+    };
+
     SerialPort *comm = nullptr;
     Drain *drain = nullptr;
+    Delay *delay = nullptr;
     // In the order 115200, 57600, 38400, 19200, 9600.
     std::array<QPushButton *, 5> speedCommands {};
     QPushButton *openCommand = nullptr;
     TextBox *sendBox = nullptr;
     TextBox *receiveBox = nullptr;
     StatusLine *statusLine = nullptr;
-    // Set while a speed change runs on this panel: its framing must not be interleaved, so the
-    // panel's speed commands and Send refuse to run meanwhile. They stay enabled, because
-    // disabling the focused one would pass the keyboard focus on into the other panel.
-    bool changingSpeed = false;
-    // What waits for the text sent earlier to leave the line before it runs: CLOSE, or the speed
-    // change to speedRow. Meanwhile the same holds as while a speed change runs, and CLOSE closes
-    // at once.
-    enum class AfterSent { Nothing, Close, ChangeSpeed };
-    AfterSent afterSent = AfterSent::Nothing;
-    int speedRow = 0;
 
-    bool busy() const { return changingSpeed || afterSent != AfterSent::Nothing; }
+    Task task = Task::None;
+    int speedRow = 0; // of the speed change that runs
+
+    // A speed change runs: its framing must not be interleaved, so the panel's speed commands
+    // and Send do nothing meanwhile. They stay enabled, because disabling the focused one would
+    // pass the keyboard focus on into the other panel.
+    bool changingSpeed() const { return task >= Task::ChangingSpeedOnceSent; }
+    // Whether another device may be chosen: only for a port that is closed and left alone.
+    bool deviceChoosable() const;
 };
 
 struct PortPanels
@@ -47,8 +83,15 @@ struct PortPanels
 void Open(PortPanel &panel, const PortPanels &panels);
 void Close(PortPanel &panel, const PortPanels &panels);
 void Status(const PortPanels &panels);
-// Goes on with what waited for the text sent earlier, now that the wait has ended.
+
+// What the panel's task waited for has come: the text sent before has left (or did not), the
+// delay has passed, the device is ready to open.
 void Drained(PortPanel &panel, Sent sent, const PortPanels &panels);
+void Delayed(PortPanel &panel, const PortPanels &panels);
+void ReadyToOpen(PortPanel &panel, const PortPanels &panels);
+// Ends the panel's task: nothing it waited for goes on, and nothing more of it reaches the line.
+// A failure on the panel ends it, and so does quitting.
+void EndTask(PortPanel &panel);
 
 // Gives the panel's speed commands the state its port calls for: enabled while it is open and
 // not waiting to close.

@@ -11,7 +11,7 @@ void Send(PortPanel &panel)
 {
     // A byte slipped into a running speed change would be taken by the module as a speed code;
     // and text for a port that is closing would only be thrown away.
-    if (panel.busy() || !panel.comm->portOpen())
+    if (panel.task != PortPanel::Task::None || !panel.comm->portOpen())
         return;
     panel.comm->setOutput(panel.sendBox->text());
 }

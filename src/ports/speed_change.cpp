@@ -9,26 +9,12 @@
 #include "serial/serial_port.h"
 
 #include <QCoreApplication>
-#include <QScopedValueRollback>
 
 namespace {
 
-constexpr qint16 stepWait = 100;
+using Task = PortPanel::Task;
 
-// A sequence belongs to the opening of the port it started on. Once that opening has been
-// closed, by CLOSE or by a failure, and even when the port has been opened again since, nothing
-// more of the sequence may reach the line: the module would take an unframed byte as a code.
-Failure cutShort(const SerialPort &comm, const SpeedRow &speed)
-{
-    return Failure(Failure::PortNotOpen,
-                   QCoreApplication::translate(
-                       "ChangeSpeed",
-                       "The speed change of %1 to %2 was cut short: the port was closed while it "
-                       "ran. Nothing more was sent and the line settings were not changed; the "
-                       "module may already have taken the new speed. Click OPEN and choose the "
-                       "speed again.")
-                       .arg(comm.displayName(), QString::fromLatin1(speed.settings)));
-}
+constexpr qint16 stepWait = 100;
 
 Failure stalled(const SerialPort &comm, const SpeedRow &speed)
 {
@@ -43,63 +29,90 @@ Failure stalled(const SerialPort &comm, const SpeedRow &speed)
                        .arg(comm.bytesToWrite()));
 }
 
-void runSequence(PortPanel &panel, const SpeedRow &speed, const PortPanels &panels)
+Failure codeStalled(const SerialPort &comm, const SpeedRow &speed)
 {
-    const QScopedValueRollback<bool> busy(panel.changingSpeed, true);
-    SerialPort &comm = *panel.comm;
-    const quint32 opening = comm.openCount();
-    // False when the sequence is to be abandoned: the application is quitting, or the failure
-    // that closed the port has been reported already.
-    const auto wait = [&] {
-        if (!Delay(stepWait))
-            return false;
-        if (comm.portOpen() && comm.openCount() == opening)
-            return true;
-        if (comm.failedAt(opening))
-            return false;
-        throw cutShort(comm, speed);
-    };
+    return Failure(Failure::DeviceBusy,
+                   QCoreApplication::translate(
+                       "ChangeSpeed",
+                       "The speed change of %1 to %2 stopped: its speed code did not leave the "
+                       "line in time. The code was discarded, RTS is active again and the line "
+                       "settings were not changed; the module may have taken the code all the "
+                       "same. Choose the speed again once the line takes data.")
+                       .arg(comm.displayName(), QString::fromLatin1(speed.settings)));
+}
 
-    comm.setRTSEnable(false);
-    if (!wait())
-        return;
-    comm.setOutput(QString(QChar(speed.code)));
-    if (!wait())
-        return;
-    comm.setRTSEnable(true);
-    if (!wait())
-        return;
-    comm.setSettings(QString::fromLatin1(speed.settings));
-    Status(panels);
+void step(PortPanel &panel, Task task)
+{
+    panel.task = task;
+    panel.delay->start(stepWait);
 }
 
 } // namespace
 
-void ChangeSpeed(PortPanel &panel, int row, const PortPanels &panels)
+void ChangeSpeed(PortPanel &panel, int row, const PortPanels &)
 {
-    if (panel.busy())
+    if (panel.task != Task::None)
         return;
     // Text that Send handed over leaves first, at the old speed and before RTS drops: the module
     // must not take a byte of it for the speed code, nor the host meet the rest of it at the new
-    // speed. The window goes on meanwhile, and ChangeSpeedOnceSent() goes on from there.
-    if (!panel.drain->start()) {
-        panel.afterSent = PortPanel::AfterSent::ChangeSpeed;
-        panel.speedRow = row;
-        return;
+    // speed. The window goes on meanwhile.
+    panel.speedRow = row;
+    panel.task = Task::ChangingSpeedOnceSent;
+    if (panel.drain->start()) {
+        panel.comm->setRTSEnable(false);
+        step(panel, Task::RtsInactive);
     }
-    runSequence(panel, speedTable[row], panels);
 }
 
-void ChangeSpeedOnceSent(PortPanel &panel, Sent sent, const PortPanels &panels)
+void SpeedChangeDelayed(PortPanel &panel, const PortPanels &panels)
 {
+    SerialPort &comm = *panel.comm;
     const SpeedRow &speed = speedTable[panel.speedRow];
+    switch (panel.task) {
+    case Task::RtsInactive:
+        // The next wait counts from when the driver says the code has left, not from the write:
+        // the driver puts the byte on the line later, and later still on a busy machine, and the
+        // module is owed its 100 ms at the wire.
+        comm.setOutput(QString(QChar(speed.code)));
+        panel.task = Task::CodeLeaving;
+        if (panel.drain->start())
+            step(panel, Task::CodeSent);
+        break;
+    case Task::CodeSent:
+        comm.setRTSEnable(true);
+        step(panel, Task::RtsActive);
+        break;
+    case Task::RtsActive:
+        panel.task = Task::None;
+        comm.setSettings(QString::fromLatin1(speed.settings));
+        Status(panels);
+        break;
+    default:
+        break;
+    }
+}
+
+void SpeedChangeSent(PortPanel &panel, Sent sent, const PortPanels &)
+{
+    SerialPort &comm = *panel.comm;
+    const SpeedRow &speed = speedTable[panel.speedRow];
+    const bool code = panel.task == Task::CodeLeaving;
     switch (sent) {
     case Sent::All:
-        runSequence(panel, speed, panels);
+        if (!code)
+            comm.setRTSEnable(false);
+        step(panel, code ? Task::CodeSent : Task::RtsInactive);
         break;
     case Sent::Stalled:
-        throw stalled(*panel.comm, speed);
+        panel.task = Task::None;
+        if (!code)
+            throw stalled(comm, speed);
+        // A code that leaves later, unframed, would be taken for one all the same.
+        comm.discardOutput();
+        comm.setRTSEnable(true);
+        throw codeStalled(comm, speed);
     case Sent::Interrupted: // by a failure of the device, which has been reported
+        panel.task = Task::None;
         break;
     }
 }

@@ -24,10 +24,12 @@ inline constexpr SpeedRow speedTable[5] = {
 };
 
 // Moves the attached module and then the host port to the row's speed, once the text sent
-// before has left the line. The window stays responsive during the waits, but this panel's speed
-// commands and Send are held off until the sequence has ended, however it ends. A sequence whose
-// port was closed during a wait stops there with a Failure, whether or not the port has been
-// opened again.
+// before has left the line: RTS inactive, 100 ms, the code byte at the old speed, 100 ms from when
+// the driver says it has left, RTS active, 100 ms, the new settings. The window stays responsive
+// throughout; the steps follow one another as the panel's task (port_panel.h), and this panel's
+// speed commands and Send do nothing until the last has run, or the change has ended otherwise.
 void ChangeSpeed(PortPanel &panel, int row, const PortPanels &panels);
-// Goes on with the speed change that waited for the text sent before it.
-void ChangeSpeedOnceSent(PortPanel &panel, Sent sent, const PortPanels &panels);
+// Goes on with the speed change once its step's wait has passed, or once what it waited for to
+// leave the line has left (or did not).
+void SpeedChangeDelayed(PortPanel &panel, const PortPanels &panels);
+void SpeedChangeSent(PortPanel &panel, Sent sent, const PortPanels &panels);

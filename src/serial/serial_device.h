@@ -27,6 +27,12 @@ public:
     // Where the device lives, for messages: "/dev/ttyS0", "COM1".
     virtual QString location() const = 0;
 
+    // Whether open() can run at once. Opening may have to wait for the system: for the device's
+    // last closing to end, which waits for what the driver still holds to leave (up to 30 s), or
+    // for a driver that asks the adapter over USB. When it would, the device waits away from the
+    // caller's thread and calls the ready handler once open() can run; cancelOpen() gives up.
+    virtual bool prepareOpen() { return true; }
+    virtual void cancelOpen() { }
     virtual bool open(const LineSettings &settings) = 0;
     virtual void close() = 0;
     virtual bool apply(const LineSettings &settings) = 0;
@@ -62,6 +68,8 @@ public:
     void setFailureHandler(std::function<void()> handler) { m_failureHandler = std::move(handler); }
     // Called on the caller's thread when a drain that did not end at once has.
     void setSentHandler(std::function<void()> handler) { m_sentHandler = std::move(handler); }
+    // Called on the caller's thread when a device that was not ready to open is.
+    void setReadyHandler(std::function<void()> handler) { m_readyHandler = std::move(handler); }
 
 protected:
     void reportFailure() const
@@ -74,8 +82,14 @@ protected:
         if (m_sentHandler)
             m_sentHandler();
     }
+    void reportReady() const
+    {
+        if (m_readyHandler)
+            m_readyHandler();
+    }
 
 private:
     std::function<void()> m_failureHandler;
     std::function<void()> m_sentHandler;
+    std::function<void()> m_readyHandler;
 };

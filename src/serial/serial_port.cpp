@@ -3,8 +3,6 @@
 
 #include "serial/serial_port.h"
 
-#include "serial/serial_device.h"
-
 #include <QDeadlineTimer>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -33,6 +31,15 @@ SerialPort::SerialPort(const QString &portName, std::unique_ptr<SerialDevice> de
     };
     m_device->setFailureHandler(later(&SerialPort::deviceFailed));
     m_device->setSentHandler(later(&SerialPort::sent));
+    m_device->setReadyHandler([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_open)
+                    emit readyToOpen();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 SerialPort::~SerialPort()

@@ -6,12 +6,11 @@
 #include "serial/failure.h"
 #include "serial/line_settings.h"
 #include "serial/received_text_decoder.h"
+#include "serial/serial_device.h"
 
 #include <QObject>
 
 #include <memory>
-
-class SerialDevice;
 
 // The serial communications component of one port, with exactly the operations the window uses:
 // PortOpen, RTSEnable, Settings, Output and Input. Every refusal raises a Failure that names the
@@ -35,6 +34,10 @@ public:
 
     bool portOpen() const { return m_open; }
     void setPortOpen(bool open);
+    // Whether the port can be opened at once, without the window waiting for the system; when it
+    // cannot, readyToOpen() follows once it can, unless cancelOpen() comes first.
+    bool prepareOpen() { return m_open || m_device->prepareOpen(); }
+    void cancelOpen() { m_device->cancelOpen(); }
 
     void setRTSEnable(bool active);
 
@@ -71,6 +74,8 @@ signals:
     void deviceFailed();
     // A drain that did not end at once has: everything Output took has left.
     void sent();
+    // A port that could not be opened at once can be now.
+    void readyToOpen();
 
 private:
     void requireOpen(const QString &action) const;

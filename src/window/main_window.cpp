@@ -3,6 +3,7 @@
 
 #include "window/main_window.h"
 
+#include "ports/delay.h"
 #include "ports/drain.h"
 #include "ports/send_read.h"
 #include "ports/speed_change.h"
@@ -96,11 +97,14 @@ MainWindow::MainWindow(std::unique_ptr<SerialDevice> com1, std::unique_ptr<Seria
 
 MainWindow::~MainWindow() = default;
 
-// Closing the window ends the program at once, even from inside a speed change's wait: exit()
-// ends every running event loop, and a wait that finds the loops ended abandons its sequence.
+// Closing the window ends the program at once, even in the middle of a speed change.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
+    // Whatever a panel waited for to go on, nothing more of it reaches the line, even should a
+    // wait end before the event loop does.
+    EndTask(m_panels.port1);
+    EndTask(m_panels.port2);
     QCoreApplication::exit(0);
 }
 
@@ -128,6 +132,7 @@ void MainWindow::buildPanel(PortPanel &panel, int index, SerialPort *comm,
     };
     panel.comm = comm;
     panel.drain = new Drain(comm, this);
+    panel.delay = new Delay(this);
     for (int row = 0; row < 5; ++row)
         panel.speedCommands[row] = button(ControlDesign::Speed115200 + row);
     panel.openCommand = button(ControlDesign::OpenCommand);
@@ -150,32 +155,40 @@ void MainWindow::buildPanel(PortPanel &panel, int index, SerialPort *comm,
 void MainWindow::bindPanel(PortPanel &panel, QPushButton *close, QPushButton *send,
                            QPushButton *read)
 {
-    connect(panel.openCommand, &QPushButton::clicked, this,
-            [this, &panel] { run([&] { Open(panel, m_panels); }); });
-    connect(close, &QPushButton::clicked, this,
-            [this, &panel] { run([&] { Close(panel, m_panels); }); });
+    const auto on = [this, &panel](auto *sender, auto signal, auto operation) {
+        connect(sender, signal, this, [this, &panel, operation](auto... arguments) {
+            run(panel, [&] { operation(panel, arguments...); });
+        });
+    };
+    on(panel.openCommand, &QPushButton::clicked,
+       [this](PortPanel &panel, bool) { Open(panel, m_panels); });
+    on(close, &QPushButton::clicked, [this](PortPanel &panel, bool) { Close(panel, m_panels); });
     for (int row = 0; row < 5; ++row) {
-        connect(panel.speedCommands[row], &QPushButton::clicked, this,
-                [this, &panel, row] { run([&] { ChangeSpeed(panel, row, m_panels); }); });
+        on(panel.speedCommands[row], &QPushButton::clicked,
+           [this, row](PortPanel &panel, bool) { ChangeSpeed(panel, row, m_panels); });
     }
-    connect(send, &QPushButton::clicked, this, [this, &panel] { run([&] { Send(panel); }); });
+    on(send, &QPushButton::clicked, [](PortPanel &panel, bool) { Send(panel); });
+    on(read, &QPushButton::clicked, [](PortPanel &panel, bool) { Read(panel); });
     // A device lost is let go and reported at once, so that the panel shows the truth and the
     // adapter, plugged in again, comes back under its old name. A speed change running on it
     // then ends without a word more.
-    connect(panel.comm, &SerialPort::deviceFailed, this,
-            [this, &panel] { run([&] { panel.comm->checkDevice(); }); });
-    connect(panel.drain, &Drain::finished, this,
-            [this, &panel](Sent sent) { run([&] { Drained(panel, sent, m_panels); }); });
-    connect(read, &QPushButton::clicked, this, [this, &panel] { run([&] { Read(panel); }); });
+    on(panel.comm, &SerialPort::deviceFailed, [](PortPanel &panel) { panel.comm->checkDevice(); });
+    on(panel.comm, &SerialPort::readyToOpen,
+       [this](PortPanel &panel) { ReadyToOpen(panel, m_panels); });
+    on(panel.drain, &Drain::finished,
+       [this](PortPanel &panel, Sent sent) { Drained(panel, sent, m_panels); });
+    on(panel.delay, &Delay::finished, [this](PortPanel &panel) { Delayed(panel, m_panels); });
 }
 
-// Every click handler runs through here: a failure stops the operation at its step, is shown,
-// and the program goes on with both panels showing the ports' real state.
-void MainWindow::run(const std::function<void()> &operation)
+// Every handler of a panel runs through here: a failure stops the operation at its step, ends
+// whatever the panel was doing, is shown, and the program goes on with both panels showing the
+// ports' real state.
+void MainWindow::run(PortPanel &panel, const std::function<void()> &operation)
 {
     try {
         operation();
     } catch (const Failure &failure) {
+        EndTask(panel);
         report(failure);
         UpdateCommands(m_panels.port1);
         UpdateCommands(m_panels.port2);

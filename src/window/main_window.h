@@ -32,7 +32,7 @@ private:
     void buildPanel(PortPanel &panel, int index, SerialPort *comm,
                     std::map<int, QWidget *> &tabOrder);
     void bindPanel(PortPanel &panel, QPushButton *close, QPushButton *send, QPushButton *read);
-    void run(const std::function<void()> &operation);
+    void run(PortPanel &panel, const std::function<void()> &operation);
     void report(const Failure &failure);
 
     PortPanels m_panels;

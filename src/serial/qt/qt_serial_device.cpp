@@ -9,6 +9,10 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 namespace {
 
 // The system's words for an asynchronous failure are often stale; say what happened instead.
@@ -85,6 +89,21 @@ QString QtSerialDevice::location() const
     return m_location;
 }
 
+// The claim is what may wait for the system: once it is taken, QSerialPort's own opening of the
+// same line finds it open already and does not wait.
+bool QtSerialDevice::prepareOpen()
+{
+    if (m_lock.isPrepared())
+        return true;
+    m_lock.prepare(m_location, &m_port, [this] { reportReady(); });
+    return false;
+}
+
+void QtSerialDevice::cancelOpen()
+{
+    m_lock.release();
+}
+
 bool QtSerialDevice::open(const LineSettings &settings)
 {
     clearError();
@@ -120,6 +139,18 @@ void QtSerialDevice::closePort()
     m_drainQueued = false;
     m_writes = m_sentWrites = 0;
     m_transmitterWait.stop();
+    // QSerialPort's close puts the line settings back at once to what they were before OPEN, and
+    // nothing in Qt 6 turns that off: what a USB adapter's driver still sends from its own queue
+    // would leave at a speed the module no longer uses. Its descriptor becomes one of /dev/null
+    // first, where that does nothing, and the line keeps the module's speed until its last
+    // descriptor, the lock's, has closed. Qt's exclusive mode is ended here for the same reason.
+    const int null = m_port.isOpen() && m_lock.isHeld() ? ::open("/dev/null", O_RDWR) : -1;
+    if (null >= 0) {
+        const int line = int(m_port.handle());
+        ::ioctl(line, TIOCNXCL);
+        ::dup2(null, line);
+        ::close(null);
+    }
     m_port.close();
 }
 

@@ -20,6 +20,8 @@ public:
     ~QtSerialDevice() override;
 
     QString location() const override;
+    bool prepareOpen() override;
+    void cancelOpen() override;
     bool open(const LineSettings &settings) override;
     void close() override;
     bool apply(const LineSettings &settings) override;
