@@ -40,17 +40,17 @@ bool Win32PendingIo::startFlush(HANDLE port)
 {
     if (flushing())
         return true;
-    // A handle of its own: the port's may be closed while the driver still has the flush.
+    // A handle of its own: the port's may be closed while the driver still has the flush. One
+    // for the whole opening, as a speed change flushes after its code byte each time.
     const HANDLE process = GetCurrentProcess();
-    if (!DuplicateHandle(process, port, process, &m_flushPort, 0, FALSE, DUPLICATE_SAME_ACCESS))
+    if (!m_flushPort
+        && !DuplicateHandle(process, port, process, &m_flushPort, 0, FALSE,
+                            DUPLICATE_SAME_ACCESS)) {
+        m_flushPort = nullptr;
         return false;
+    }
     m_flushThread = CreateThread(nullptr, 0, &Win32PendingIo::flush, this, 0, nullptr);
-    if (m_flushThread)
-        return true;
-    const DWORD code = GetLastError();
-    CloseHandle(std::exchange(m_flushPort, nullptr));
-    SetLastError(code);
-    return false;
+    return m_flushThread != nullptr;
 }
 
 DWORD WINAPI Win32PendingIo::flush(void *io)
@@ -65,7 +65,6 @@ DWORD WINAPI Win32PendingIo::flush(void *io)
 DWORD Win32PendingIo::endFlush()
 {
     CloseHandle(std::exchange(m_flushThread, nullptr));
-    CloseHandle(std::exchange(m_flushPort, nullptr));
     return m_flushResult;
 }
 

@@ -49,6 +49,6 @@ private:
 
     DWORD m_setUpError = ERROR_SUCCESS;
     HANDLE m_flushThread = nullptr;
-    HANDLE m_flushPort = nullptr; // the flush thread's own handle of the port
+    HANDLE m_flushPort = nullptr; // the flush threads' own handle of the port
     std::atomic<DWORD> m_flushResult = ERROR_SUCCESS;
 };
