@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 
 #include "default_devices.h"
+#include "serial/listing/system_port.h"
 #include "serial/serial_device.h"
 #include "window/main_window.h"
 #include "window/start_options.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLocale>
+#include <QSettings>
 
 int main(int argc, char *argv[])
 {
@@ -24,6 +26,13 @@ int main(int argc, char *argv[])
         options = StartOptions::parse(StartOptions::arguments(argc, argv),
                                       QString::fromUtf8(defaultCom1Device),
                                       QString::fromUtf8(defaultCom2Device));
+        if (options.outcome == StartOptions::ListPorts) {
+            for (const SystemPort &port : systemPorts())
+                options.message += port.name + u'\n';
+            if (options.message.isEmpty())
+                options.message
+                    = QCoreApplication::translate("StartOptions", "No serial ports found.");
+        }
         if (options.outcome != StartOptions::Run)
             return options.show();
     }
@@ -34,7 +43,15 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("com.korvane.speeddemo"));
     app.setWindowIcon(QIcon(QStringLiteral(":/packaging/korvane-speed-demo-64.png")));
 
-    MainWindow window(SerialDevice::create(options.com1), SerialDevice::create(options.com2));
+    // The user's choices of device, in the platform's usual place; read only, and nothing is
+    // written until the user chooses in the window.
+    QSettings settings(QStringLiteral("Korvane"), QStringLiteral("korvane-speed-demo"));
+    PortSystem system;
+    system.settings = &settings;
+    system.builtIn = {QString::fromUtf8(defaultCom1Device), QString::fromUtf8(defaultCom2Device)};
+    system.chosen = DeviceChoice::atStart(options, settings);
+    MainWindow window(SerialDevice::create(system.chosen[0].device),
+                      SerialDevice::create(system.chosen[1].device), system);
     window.show();
     return app.exec();
 }

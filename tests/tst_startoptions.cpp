@@ -1,10 +1,12 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
+#include "window/device_choice.h"
 #include "window/start_options.h"
 
 #include <QFile>
 #include <QOperatingSystemVersion>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -17,6 +19,8 @@ private slots:
     void initTestCase();
     void parse_data();
     void parse();
+    void choicesAtStart_data();
+    void choicesAtStart();
 
 private:
     QTemporaryDir m_dir;
@@ -24,9 +28,11 @@ private:
 
 void TestStartOptions::initTestCase()
 {
-    // A device and a link to it, as /dev/serial/by-id/... links lead to /dev/ttyUSB0.
-    QVERIFY(QFile(m_dir.filePath("ttyUSB0")).open(QIODevice::WriteOnly));
+    // A device (of characters, as a serial port is) and a link to it, as /dev/serial/by-id/...
+    // links lead to /dev/ttyUSB0; and a file that is no device.
+    QVERIFY(QFile::link("/dev/null", m_dir.filePath("ttyUSB0")));
     QVERIFY(QFile::link(m_dir.filePath("ttyUSB0"), m_dir.filePath("by-id")));
+    QVERIFY(QFile(m_dir.filePath("notes.txt")).open(QIODevice::WriteOnly));
 }
 
 void TestStartOptions::parse_data()
@@ -73,6 +79,7 @@ void TestStartOptions::parse_data()
     refuse("one device twice", {"--com1", device, "--com2", device}, device);
     refuse("a link and its device", {"--com1", m_dir.filePath("by-id"), "--com2", device}, device);
     refuse("the other's default", {"--com1", "D2"}, "D2");
+    refuse("a file that is no device", {"--com2", m_dir.filePath("notes.txt")}, "not a serial");
 }
 
 void TestStartOptions::parse()
@@ -99,6 +106,60 @@ void TestStartOptions::parse()
         QVERIFY(options.message.contains(
             outcome == StartOptions::ShowHelp ? "--com1" : QCoreApplication::applicationName()));
     }
+}
+
+void TestStartOptions::choicesAtStart_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("settings"); // the file as the user's settings have it
+    QTest::addColumn<QStringList>("devices"); // of COM1 and COM2, "A" and "B" as below
+
+    const QByteArray keptA = "[COM1]\ndevice=A\nidentity=usb:0403:6001:serial=A50285BI:if00\n";
+    QTest::newRow("nothing kept: the defaults")
+        << QStringList() << QByteArray() << QStringList {"D1", "D2"};
+    QTest::newRow("kept") << QStringList() << keptA << QStringList {"A", "D2"};
+    QTest::newRow("an option wins")
+        << QStringList {"--com1", "B"} << keptA << QStringList {"B", "D2"};
+    QTest::newRow("kept, the other's option")
+        << QStringList {"--com2", "A"} << keptA << QStringList {"D1", "A"};
+    QTest::newRow("malformed") << QStringList() << QByteArray("[COM1\ndevice=A\n")
+                               << QStringList {"D1", "D2"};
+    QTest::newRow("kept, no device")
+        << QStringList() << QByteArray("[COM2]\ndevice=NOTES\n") << QStringList {"D1", "D2"};
+    QTest::newRow("kept, both the same")
+        << QStringList() << keptA + "[COM2]\ndevice=A\nidentity=A\n"
+        << QStringList {"A", "D2"};
+}
+
+// What each port starts with: an option for this run, else what the user chose last, else the
+// built-in default; a settings file that cannot be used is as if there were none.
+void TestStartOptions::choicesAtStart()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, devices);
+
+    const bool windows = QOperatingSystemVersion::currentType() == QOperatingSystemVersion::Windows;
+    const QStringList names
+        = {windows ? "COM1" : "/dev/d1", windows ? "COM2" : "/dev/d2",
+           windows ? "COM7" : m_dir.filePath("ttyUSB0"), windows ? "COM8" : "/dev/ttyACM5",
+           windows ? "LPT1" : m_dir.filePath("notes.txt")};
+    const auto named = [&names](QString text) {
+        const QStringList marks = {"D1", "D2", "A", "B", "NOTES"};
+        for (int i = 0; i < marks.size(); ++i)
+            text.replace(QRegularExpression("\\b" + marks[i] + "\\b"), names[i]);
+        return text;
+    };
+    QFile file(m_dir.filePath("settings.conf"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(named(QString::fromLatin1(settings)).toUtf8());
+    file.close();
+    QSettings kept(file.fileName(), QSettings::IniFormat);
+    const StartOptions options = StartOptions::parse(
+        named(arguments.join("\n")).split("\n", Qt::SkipEmptyParts), names[0], names[1]);
+    const std::array<DeviceChoice, 2> choices = DeviceChoice::atStart(options, kept);
+    QCOMPARE(QStringList({choices[0].device, choices[1].device}),
+             named(devices.join("\n")).split("\n"));
 }
 
 QTEST_GUILESS_MAIN(TestStartOptions)

@@ -10,13 +10,13 @@
 #include <QLabel>
 #include <QPushButton>
 
-void WindowTest::createWindow()
+void WindowTest::createWindow(PortSystem system)
 {
     auto com1 = std::make_unique<FakeSerialDevice>(QStringLiteral("/dev/fake1"));
     auto com2 = std::make_unique<FakeSerialDevice>(QStringLiteral("/dev/fake2"));
     m_com1 = com1.get();
     m_com2 = com2.get();
-    m_window = new MainWindow(std::move(com1), std::move(com2));
+    m_window = new MainWindow(std::move(com1), std::move(com2), std::move(system));
 }
 
 void WindowTest::destroyWindow()

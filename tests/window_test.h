@@ -3,10 +3,11 @@
 
 #pragma once
 
+#include "window/main_window.h"
+
 #include <QObject>
 
 class FakeSerialDevice;
-class MainWindow;
 class QPushButton;
 class TextBox;
 
@@ -15,7 +16,7 @@ class TextBox;
 class WindowTest : public QObject
 {
 protected:
-    void createWindow();
+    void createWindow(PortSystem system = {});
     void destroyWindow();
 
     QPushButton *button(const QString &name) const;

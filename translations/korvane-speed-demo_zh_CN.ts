@@ -95,6 +95,59 @@
     </message>
 </context>
 <context>
+    <name>DeviceChooser</name>
+    <message>
+        <source>The device of %1. %2</source>
+        <translation>%1 的设备。%2</translation>
+    </message>
+    <message>
+        <source>%1 keeps its device: %2</source>
+        <extracomment>A device typed for a port that cannot be its device: %1 is the port, %2 why.</extracomment>
+        <translation>%1 的设备保持不变：%2</translation>
+    </message>
+    <message>
+        <source>%1
+Right-click or F4: choose the device</source>
+        <translation>%1
+右键单击或按 F4：选择设备</translation>
+    </message>
+    <message>
+        <source>%1. Its device can be chosen from a menu: F4, or the context menu.</source>
+        <translation>%1。可从菜单中选择其设备：按 F4，或使用上下文菜单。</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceMenu</name>
+    <message>
+        <source>Device of %1</source>
+        <translation>%1 的设备</translation>
+    </message>
+    <message>
+        <source>Click CLOSE first to choose another device.</source>
+        <translation>请先点击 CLOSE，再选择其他设备。</translation>
+    </message>
+    <message>
+        <source>Looking for serial ports…</source>
+        <translation>正在查找串口…</translation>
+    </message>
+    <message>
+        <source>&amp;Other device…</source>
+        <translation>其他设备(&amp;O)…</translation>
+    </message>
+    <message>
+        <source>Built-in &amp;default (%1)</source>
+        <translation>内置默认设备(&amp;D)（%1）</translation>
+    </message>
+    <message>
+        <source>%1 — in use by %2</source>
+        <translation>%1 — 已被 %2 使用</translation>
+    </message>
+    <message>
+        <source>%1 — not plugged in</source>
+        <translation>%1 — 未插入</translation>
+    </message>
+</context>
+<context>
     <name>FailureBox</name>
     <message>
         <source>Error %1
@@ -251,12 +304,43 @@ Try &apos;%1 --help&apos; for more information.</source>
         <source>Give a COM port, as COM7 or COM12, or a device name as \\.\CNCA0.</source>
         <translation>请给出串口，如 COM7 或 COM12，或设备名称，如 \\.\CNCA0。</translation>
     </message>
+    <message>
+        <source>No serial ports found.</source>
+        <translation>没有找到串口。</translation>
+    </message>
+    <message>
+        <source>Lists the serial ports the system has, as the device menu names them.</source>
+        <translation>列出系统中的串口，名称与设备菜单中的相同。</translation>
+    </message>
 </context>
 <context>
     <name>Status</name>
     <message>
         <source>Received with faults since OPEN: %1.</source>
         <translation>自打开以来接收时出现错误：%1。</translation>
+    </message>
+</context>
+<context>
+    <name>SystemPort</name>
+    <message>
+        <source>UART</source>
+        <translation>UART</translation>
+    </message>
+    <message>
+        <source>USB serial adapter %1:%2</source>
+        <translation>USB 串口适配器 %1:%2</translation>
+    </message>
+    <message>
+        <source>USB port %1</source>
+        <translation>USB 端口 %1</translation>
+    </message>
+    <message>
+        <source>serial %1</source>
+        <translation>序列号 %1</translation>
+    </message>
+    <message>
+        <source>interface %1</source>
+        <translation>接口 %1</translation>
     </message>
 </context>
 <context>

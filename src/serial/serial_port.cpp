@@ -16,6 +16,24 @@ SerialPort::SerialPort(const QString &portName, std::unique_ptr<SerialDevice> de
     , m_portName(portName)
     , m_device(std::move(device))
 {
+    connectDevice();
+}
+
+SerialPort::~SerialPort()
+{
+    if (m_open)
+        m_device->close();
+}
+
+void SerialPort::setDevice(std::unique_ptr<SerialDevice> device)
+{
+    Q_ASSERT(!m_open);
+    m_device = std::move(device);
+    connectDevice();
+}
+
+void SerialPort::connectDevice()
+{
     // Told from inside the device's own event handling: answered once that has returned, and
     // only while the port is still open.
     const auto later = [this](void (SerialPort::*signal)()) {
@@ -40,12 +58,6 @@ SerialPort::SerialPort(const QString &portName, std::unique_ptr<SerialDevice> de
             },
             Qt::QueuedConnection);
     });
-}
-
-SerialPort::~SerialPort()
-{
-    if (m_open)
-        m_device->close();
 }
 
 void SerialPort::setPortOpen(bool open)

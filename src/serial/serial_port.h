@@ -28,6 +28,10 @@ public:
     QString portName() const { return m_portName; }
     // The port as messages name it: "COM1 (/dev/ttyS0)".
     QString displayName() const;
+    // Where its device is: "/dev/ttyS0", "COM1".
+    QString device() const { return m_device->location(); }
+    // Puts another device behind the closed port; its settings stay.
+    void setDevice(std::unique_ptr<SerialDevice> device);
     // Counts the port's openings, so that whoever started something on one opening can tell
     // whether the port open now is still that one.
     quint32 openCount() const { return m_openCount; }
@@ -78,13 +82,14 @@ signals:
     void readyToOpen();
 
 private:
+    void connectDevice();
     void requireOpen(const QString &action) const;
     Failure deviceFailure(const QString &action);
     Failure describeDeviceFailure(const QString &action) const;
     QString systemWords() const;
 
     const QString m_portName;
-    const std::unique_ptr<SerialDevice> m_device;
+    std::unique_ptr<SerialDevice> m_device;
     bool m_open = false;
     quint32 m_openCount = 0;
     quint32 m_failedOpening = 0;

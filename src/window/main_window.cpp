@@ -10,6 +10,7 @@
 #include "serial/serial_device.h"
 #include "serial/serial_port.h"
 #include "window/control_table.h"
+#include "window/device_chooser.h"
 #include "window/failure_box.h"
 #include "window/status_line.h"
 #include "window/text_box.h"
@@ -62,9 +63,17 @@ QWidget *createControl(const ControlDesign &design, int index, QGroupBox *frame)
 } // namespace
 
 MainWindow::MainWindow(std::unique_ptr<SerialDevice> com1, std::unique_ptr<SerialDevice> com2,
-                       QWidget *parent)
+                       PortSystem system, QWidget *parent)
     : QWidget(parent)
+    , m_system(std::move(system))
 {
+    const QString devices[2] = {com1->location(), com2->location()};
+    for (int port = 0; port < 2; ++port) {
+        if (m_system.chosen[port].device.isEmpty())
+            m_system.chosen[port] = DeviceChoice::of(devices[port]);
+        if (m_system.builtIn[port].isEmpty())
+            m_system.builtIn[port] = devices[port];
+    }
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Korvane Change Speed Demo V1.0"));
     setFixedSize(clientWidthTwips / twipsPerPixel, clientHeightTwips / twipsPerPixel);
@@ -84,6 +93,8 @@ MainWindow::MainWindow(std::unique_ptr<SerialDevice> com1, std::unique_ptr<Seria
     std::map<int, QWidget *> tabOrder;
     buildPanel(m_panels.port1, 0, comm1, tabOrder);
     buildPanel(m_panels.port2, 1, comm2, tabOrder);
+    m_choosers[0]->setOther(m_choosers[1]);
+    m_choosers[1]->setOther(m_choosers[0]);
     QWidget *previous = nullptr;
     for (const auto &[tabIndex, control] : tabOrder) {
         if (previous)
@@ -115,10 +126,6 @@ void MainWindow::buildPanel(PortPanel &panel, int index, SerialPort *comm,
     auto *frame = new QGroupBox(QString::fromLatin1(frameSpec.caption), this);
     frame->setObjectName(QString::fromLatin1(frameSpec.name));
     frame->setGeometry(pixels(frameSpec.left, frameSpec.top, frameSpec.width, frameSpec.height));
-    // The caption stays the designed "COM1"; which device that is, chosen when the program
-    // started, is a hover or a screen reader away.
-    frame->setToolTip(comm->displayName());
-    frame->setAccessibleDescription(comm->displayName());
 
     std::array<QWidget *, ControlDesign::RoleCount> controls {};
     for (int role = 0; role < ControlDesign::RoleCount; ++role) {
@@ -148,11 +155,13 @@ void MainWindow::buildPanel(PortPanel &panel, int index, SerialPort *comm,
     caption(ControlDesign::ReceiveCaption)->setBuddy(panel.receiveBox);
     caption(ControlDesign::StatusCaption)->setBuddy(panel.statusLine);
 
-    bindPanel(panel, button(ControlDesign::CloseCommand), button(ControlDesign::SendCommand),
+    m_choosers[index] = new DeviceChooser(panel, frame, m_system, index, this);
+    connect(m_choosers[index], &DeviceChooser::failed, this, &MainWindow::report);
+    bindPanel(panel, index, button(ControlDesign::CloseCommand), button(ControlDesign::SendCommand),
               button(ControlDesign::ReadCommand));
 }
 
-void MainWindow::bindPanel(PortPanel &panel, QPushButton *close, QPushButton *send,
+void MainWindow::bindPanel(PortPanel &panel, int index, QPushButton *close, QPushButton *send,
                            QPushButton *read)
 {
     const auto on = [this, &panel](auto *sender, auto signal, auto operation) {
@@ -160,8 +169,11 @@ void MainWindow::bindPanel(PortPanel &panel, QPushButton *close, QPushButton *se
             run(panel, [&] { operation(panel, arguments...); });
         });
     };
-    on(panel.openCommand, &QPushButton::clicked,
-       [this](PortPanel &panel, bool) { Open(panel, m_panels); });
+    // OPEN opens the chosen adapter under the node it has now.
+    on(panel.openCommand, &QPushButton::clicked, [this, index](PortPanel &panel, bool) {
+        m_choosers[index]->findAgain();
+        Open(panel, m_panels);
+    });
     on(close, &QPushButton::clicked, [this](PortPanel &panel, bool) { Close(panel, m_panels); });
     for (int row = 0; row < 5; ++row) {
         on(panel.speedCommands[row], &QPushButton::clicked,

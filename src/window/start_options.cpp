@@ -34,12 +34,17 @@ StartOptions StartOptions::parse(const QStringList &arguments, const QString &co
         QStringLiteral("com1"), tr("The device of COM1 (default: %1).").arg(com1Default), device);
     const QCommandLineOption com2Option(
         QStringLiteral("com2"), tr("The device of COM2 (default: %1).").arg(com2Default), device);
-    parser.addOptions({helpOption, versionOption, com1Option, com2Option});
+    const QCommandLineOption listOption(
+        QStringLiteral("list-ports"),
+        tr("Lists the serial ports the system has, as the device menu names them."));
+    parser.addOptions({helpOption, versionOption, listOption, com1Option, com2Option});
 
     if (!parser.parse(QStringList(QCoreApplication::applicationName()) + arguments))
         return refused(parser.errorText());
     if (parser.isSet(helpOption))
         return {ShowHelp, {}, {}, parser.helpText()};
+    if (parser.isSet(listOption))
+        return {ListPorts, {}, {}, {}};
     if (parser.isSet(versionOption)) {
         return {ShowVersion,
                 {},
@@ -51,24 +56,40 @@ StartOptions StartOptions::parse(const QStringList &arguments, const QString &co
         return refused(tr("unexpected argument '%1'.").arg(parser.positionalArguments().first()));
 
     StartOptions options;
-    const struct
-    {
-        const QCommandLineOption &option;
-        const QString &fallback;
-        QString &name;
-    } ports[] = {{com1Option, com1Default, options.com1}, {com2Option, com2Default, options.com2}};
-    for (const auto &port : ports) {
-        const QString value = parser.isSet(port.option) ? parser.value(port.option) : port.fallback;
+    options.com1Given = parser.isSet(com1Option);
+    options.com2Given = parser.isSet(com2Option);
+    const QString com1 = options.com1Given ? parser.value(com1Option) : com1Default;
+    const QString com2 = options.com2Given ? parser.value(com2Option) : com2Default;
+    for (const auto &[value, option] : {std::pair(com1, com1Option), std::pair(com2, com2Option)}) {
         if (value.isEmpty())
-            return refused(tr("--%1 needs a device name.").arg(port.option.names().first()));
-        const std::optional<QString> name = deviceName(value);
-        if (!name)
-            return refused(tr("'%1' is not a serial port. %2").arg(value, namesHelp()));
-        port.name = *name;
+            return refused(tr("--%1 needs a device name.").arg(option.names().first()));
     }
-    if (deviceIdentity(options.com1) == deviceIdentity(options.com2)) {
-        return refused(tr("COM1 (%1) and COM2 (%2) are the same device; give each its own.")
-                           .arg(options.com1, options.com2));
-    }
+    const Named first = nameDevice(com1, QStringLiteral("COM1"), QString(), QString());
+    if (!first.refusal.isEmpty())
+        return refused(first.refusal);
+    const Named second
+        = nameDevice(com2, QStringLiteral("COM2"), QStringLiteral("COM1"), first.device);
+    if (!second.refusal.isEmpty())
+        return refused(second.refusal);
+    options.com1 = first.device;
+    options.com2 = second.device;
     return options;
+}
+
+StartOptions::Named StartOptions::nameDevice(const QString &value, const QString &portName,
+                                             const QString &otherPortName,
+                                             const QString &otherDevice)
+{
+    const std::optional<QString> name = deviceName(value);
+    if (!name)
+        return {{}, tr("'%1' is not a serial port. %2").arg(value, namesHelp())};
+    if (!otherDevice.isEmpty() && deviceIdentity(*name) == deviceIdentity(otherDevice)) {
+        // COM1 first, whichever port asks.
+        const bool first = portName < otherPortName;
+        return {{},
+                tr("COM1 (%1) and COM2 (%2) are the same device; give each its own.")
+                    .arg(first ? *name : otherDevice, first ? otherDevice : *name),
+                true};
+    }
+    return {*name, {}};
 }

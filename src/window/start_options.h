@@ -11,13 +11,13 @@
 
 // What the program was started with: which devices the COM1 and COM2 panels drive. Without
 // options they are the ones the program was built with.
-//   korvane-speed-demo [--com1 DEVICE] [--com2 DEVICE]
+//   korvane-speed-demo [--com1 DEVICE] [--com2 DEVICE] | --list-ports | --help | --version
 struct StartOptions
 {
     Q_DECLARE_TR_FUNCTIONS(StartOptions)
 
 public:
-    enum Outcome { Run, ShowHelp, ShowVersion, Refuse };
+    enum Outcome { Run, ShowHelp, ShowVersion, ListPorts, Refuse };
 
     // The arguments after the program's name, in the system's own encoding of the command line.
     static QStringList arguments(int argc, char *argv[]);
@@ -29,16 +29,32 @@ public:
     // programs have no console. Returns the exit status.
     int show() const;
 
+    // The device a user names for a port (portName: "COM1"), checked as an option is: against
+    // what a serial port's name may be, and against the other port's device. The name it is
+    // opened and shown by, or why it is refused, in words that complete a message.
+    struct Named
+    {
+        QString device;
+        QString refusal;
+        bool sameAsOther = false;
+    };
+    static Named nameDevice(const QString &value, const QString &portName,
+                            const QString &otherPortName, const QString &otherDevice);
+    // The same for any two names of one device.
+    static QString deviceIdentity(const QString &name);
+    // What a device's name may be, in words.
+    static QString namesHelp();
+
     Outcome outcome = Run;
     QString com1;
     QString com2;
     QString message; // the help, the version or the refusal
+    // Whether an option named the device, rather than the default.
+    bool com1Given = false;
+    bool com2Given = false;
 
 private:
     static StartOptions refused(const QString &why);
     // The name a device is opened and shown by, or nothing when the value names no serial port.
     static std::optional<QString> deviceName(const QString &value);
-    // The same for any two names of one device.
-    static QString deviceIdentity(const QString &name);
-    static QString namesHelp();
 };

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 QStringList StartOptions::arguments(int argc, char *argv[])
 {
@@ -26,12 +27,17 @@ int StartOptions::show() const
 }
 
 // A bare name is a device in /dev, as Qt Serial Port itself takes it; a path is taken as given.
+// A device that is not there yet may come (adapters come and go); a file that is there and is no
+// device never becomes a serial port.
 std::optional<QString> StartOptions::deviceName(const QString &value)
 {
-    if (value.startsWith(u'/') || value.startsWith(QLatin1String("./"))
-        || value.startsWith(QLatin1String("../")))
-        return value;
-    return QStringLiteral("/dev/") + value;
+    const bool path = value.startsWith(u'/') || value.startsWith(QLatin1String("./"))
+        || value.startsWith(QLatin1String("../"));
+    const QString name = path ? value : QStringLiteral("/dev/") + value;
+    struct stat file;
+    if (::stat(QFile::encodeName(name).constData(), &file) == 0 && !S_ISCHR(file.st_mode))
+        return std::nullopt;
+    return name;
 }
 
 // Links, /dev/serial/by-id/... among them, lead to the device itself.

@@ -1,0 +1,74 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
+#include "window/device_choice.h"
+
+#include "window/start_options.h"
+
+#include <QSettings>
+
+namespace {
+
+const QString deviceKey = QStringLiteral("/device");
+const QString identityKey = QStringLiteral("/identity");
+const QString nameKey = QStringLiteral("/name");
+
+} // namespace
+
+std::optional<DeviceChoice> DeviceChoice::remembered(QSettings &settings, const QString &port)
+{
+    if (settings.status() != QSettings::NoError)
+        return std::nullopt;
+    const QVariant kept = settings.value(port + deviceKey);
+    if (kept.typeId() != QMetaType::QString)
+        return std::nullopt;
+    const StartOptions::Named named = StartOptions::nameDevice(kept.toString(), port, {}, {});
+    if (!named.refusal.isEmpty() || named.device != kept.toString())
+        return std::nullopt;
+    DeviceChoice choice {named.device, settings.value(port + identityKey).toString(),
+                         settings.value(port + nameKey).toString()};
+    if (choice.identity.isEmpty())
+        choice.identity = choice.device;
+    return choice;
+}
+
+void DeviceChoice::remember(QSettings &settings, const QString &port,
+                            const std::optional<DeviceChoice> &choice)
+{
+    if (choice) {
+        settings.setValue(port + deviceKey, choice->device);
+        settings.setValue(port + identityKey, choice->identity);
+        settings.setValue(port + nameKey, choice->name);
+    } else {
+        settings.remove(port);
+    }
+    settings.sync(); // a program killed later keeps it all the same
+}
+
+std::array<DeviceChoice, 2> DeviceChoice::atStart(const StartOptions &options, QSettings &settings)
+{
+    const std::array<DeviceChoice, 2> defaults = {of(options.com1), of(options.com2)};
+    const bool given[2] = {options.com1Given, options.com2Given};
+    std::array<DeviceChoice, 2> choices = defaults;
+    bool kept[2] = {false, false};
+    for (int port = 0; port < 2; ++port) {
+        if (given[port])
+            continue;
+        if (const auto choice = remembered(settings, QStringLiteral("COM%1").arg(port + 1))) {
+            choices[port] = *choice;
+            kept[port] = true;
+        }
+    }
+    // A device that the other port has as well (by its option, or in settings edited by hand)
+    // stays with the other; the devices the options were checked with never clash.
+    const auto clash = [&choices] {
+        return choices[0].identity == choices[1].identity
+            || StartOptions::deviceIdentity(choices[0].device)
+            == StartOptions::deviceIdentity(choices[1].device);
+    };
+    for (int port = 1; port >= 0 && clash(); --port) {
+        if (kept[port])
+            choices[port] = defaults[port];
+    }
+    return choices;
+}

@@ -1,0 +1,40 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+class QSettings;
+struct StartOptions;
+
+// The device behind a panel's port, as the user chose it: picked from the system's ports, typed
+// by name, or the one the program was built with. It is kept in the user's settings (the
+// platform's usual place: ~/.config/Korvane/korvane-speed-demo.conf, or the registry) once the
+// user chooses, and only then.
+struct DeviceChoice
+{
+    // The device it was last shown or opened as: "/dev/ttyUSB0", "COM7".
+    QString device;
+    // What finds it again once the system has given it another node (SystemPort::identity); a
+    // typed or built-in device is its own identity.
+    QString identity;
+    // How the system's list named it; empty for a device typed or built in.
+    QString name;
+
+    static DeviceChoice of(const QString &device) { return {device, device, {}}; }
+
+    // What the settings keep for the port ("COM1"), when it is something that can be used: a
+    // file that cannot be read, or a value that is no device, is as if nothing were kept.
+    static std::optional<DeviceChoice> remembered(QSettings &settings, const QString &port);
+    // Keeps the choice, written at once; none forgets it, for the built-in default.
+    static void remember(QSettings &settings, const QString &port,
+                         const std::optional<DeviceChoice> &choice);
+
+    // What each port starts with: the option given for it for this run; else what the user
+    // chose last, unless the other port has that device; else the built-in default.
+    static std::array<DeviceChoice, 2> atStart(const StartOptions &options, QSettings &settings);
+};

@@ -1,0 +1,129 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
+#include "window/device_chooser.h"
+
+#include "ports/port_panel.h"
+#include "serial/serial_port.h"
+#include "window/device_menu.h"
+#include "window/main_window.h"
+#include "window/start_options.h"
+
+#include <QGroupBox>
+#include <QInputDialog>
+#include <QShortcut>
+
+DeviceChooser::DeviceChooser(PortPanel &panel, QGroupBox *frame, const PortSystem &system,
+                             int index, QObject *parent)
+    : QObject(parent)
+    , m_panel(panel)
+    , m_frame(frame)
+    , m_system(system)
+    , m_index(index)
+    , m_choice(system.chosen[index])
+{
+    // The text boxes keep their own context menus; every other control passes a right-click,
+    // or the menu key, on to the frame.
+    m_frame->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_frame, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { showMenu(m_frame->mapToGlobal(at)); });
+    // The keys that open a list of choices in a combo box, which nothing in a panel takes.
+    for (const QKeySequence &keys :
+         {QKeySequence(Qt::Key_F4), QKeySequence(Qt::ALT | Qt::Key_Down)}) {
+        auto *shortcut = new QShortcut(keys, m_frame);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            const QWidget *focus = m_frame->focusWidget();
+            showMenu(focus ? focus->mapToGlobal(focus->rect().bottomLeft())
+                           : m_frame->mapToGlobal(QPoint()));
+        });
+    }
+    use(m_choice.device);
+}
+
+void DeviceChooser::findAgain()
+{
+    if (m_choice.identity == m_choice.device || !m_panel.deviceChoosable())
+        return;
+    const std::optional<QString> device = m_system.find(m_choice.identity);
+    if (!device || *device == m_choice.device)
+        return; // not plugged in: OPEN tells so, naming the node it had
+    m_choice.device = *device;
+    use(*device);
+    remember();
+}
+
+void DeviceChooser::showMenu(const QPoint &at)
+{
+    const DeviceMenu::Panels panels {m_panel.comm->portName(),          m_choice,
+                                     m_system.builtIn[m_index],         m_panel.deviceChoosable(),
+                                     m_other->m_panel.comm->portName(), m_other->choice()};
+    auto *menu = new DeviceMenu(panels, m_system.list, m_frame);
+    connect(menu, &DeviceMenu::chosen, this, &DeviceChooser::choose);
+    connect(menu, &DeviceMenu::otherDeviceWanted, this, &DeviceChooser::askForDevice);
+    menu->popup(at);
+}
+
+void DeviceChooser::choose(const DeviceChoice &choice)
+{
+    if (!m_panel.deviceChoosable())
+        return; // the port was opened meanwhile
+    m_choice = choice;
+    use(choice.device);
+    remember();
+}
+
+void DeviceChooser::askForDevice()
+{
+    if (!m_panel.deviceChoosable())
+        return;
+    auto *dialog = new QInputDialog(m_frame->window());
+    dialog->setObjectName(QStringLiteral("deviceDialog"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(m_frame->window()->windowTitle());
+    dialog->setLabelText(
+        tr("The device of %1. %2").arg(m_panel.comm->portName(), StartOptions::namesHelp()));
+    dialog->setTextValue(m_choice.device);
+    connect(dialog, &QInputDialog::textValueSelected, this, &DeviceChooser::take);
+    dialog->open();
+}
+
+// The same rules and words as for --com1 and --com2; a device refused changes nothing.
+void DeviceChooser::take(const QString &typed)
+{
+    const QString value = typed.trimmed();
+    if (value.isEmpty() || !m_panel.deviceChoosable())
+        return;
+    const StartOptions::Named named
+        = StartOptions::nameDevice(value, m_panel.comm->portName(),
+                                   m_other->m_panel.comm->portName(), m_other->choice().device);
+    if (!named.refusal.isEmpty()) {
+        //: A device typed for a port that cannot be its device: %1 is the port, %2 why.
+        emit failed(
+            Failure(named.sameAsOther ? Failure::PortInUse : Failure::DeviceNotFound,
+                    tr("%1 keeps its device: %2").arg(m_panel.comm->portName(), named.refusal)));
+        return;
+    }
+    choose(DeviceChoice::of(named.device));
+}
+
+// The caption stays the designed "COM1"; which device that is, and that it can be chosen, is a
+// hover or a screen reader away. Every message names it too.
+void DeviceChooser::use(const QString &device)
+{
+    if (device != m_panel.comm->device())
+        m_panel.comm->setDevice(m_system.create(device));
+    const QString port = m_panel.comm->displayName();
+    m_frame->setToolTip(tr("%1\nRight-click or F4: choose the device").arg(port));
+    m_frame->setAccessibleDescription(
+        tr("%1. Its device can be chosen from a menu: F4, or the context menu.").arg(port));
+}
+
+void DeviceChooser::remember()
+{
+    if (!m_system.settings)
+        return;
+    const bool builtIn = m_choice.identity == m_system.builtIn[m_index];
+    DeviceChoice::remember(*m_system.settings, m_panel.comm->portName(),
+                           builtIn ? std::nullopt : std::optional(m_choice));
+}

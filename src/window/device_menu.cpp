@@ -1,0 +1,76 @@
+// Copyright (C) 2026 Korvane Developers
+// SPDX-License-Identifier: MIT
+
+#include "window/device_menu.h"
+
+#include "window/start_options.h"
+
+#include <QActionGroup>
+
+DeviceMenu::DeviceMenu(const Panels &panels, const PortListing::Lister &lister, QWidget *parent)
+    : QMenu(parent)
+    , m_panels(panels)
+{
+    setObjectName(QStringLiteral("deviceMenu"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    addSection(tr("Device of %1").arg(panels.port));
+    if (!panels.choosable)
+        addAction(tr("Click CLOSE first to choose another device."))->setEnabled(false);
+    m_looking = addAction(tr("Looking for serial ports…"));
+    m_looking->setEnabled(false);
+    addSeparator();
+    m_otherDevice = addAction(tr("&Other device…"));
+    m_otherDevice->setEnabled(panels.choosable);
+    connect(m_otherDevice, &QAction::triggered, this, &DeviceMenu::otherDeviceWanted);
+    QAction *builtIn = addAction(tr("Built-in &default (%1)").arg(panels.builtIn));
+    builtIn->setEnabled(panels.choosable);
+    connect(builtIn, &QAction::triggered, this,
+            [this] { emit chosen(DeviceChoice::of(m_panels.builtIn)); });
+
+    auto *listing = new PortListing(lister, this);
+    connect(listing, &PortListing::listed, this, &DeviceMenu::addPorts);
+    listing->start();
+}
+
+void DeviceMenu::addPorts(const QList<SystemPort> &ports)
+{
+    auto *group = new QActionGroup(this);
+    bool currentListed = false;
+    for (const SystemPort &port : ports) {
+        const bool current = port.identity == m_panels.current.identity;
+        const bool others = isOthers(port);
+        currentListed = currentListed || current;
+        QAction *entry = new QAction(
+            others ? tr("%1 — in use by %2").arg(port.name, m_panels.otherPort) : port.name, group);
+        entry->setCheckable(true);
+        entry->setChecked(current);
+        entry->setEnabled(m_panels.choosable && !others);
+        connect(entry, &QAction::triggered, this, [this, port] {
+            emit chosen({port.device, port.identity, port.name});
+        });
+    }
+    // The device the port has, when the list does not: an adapter chosen by what it is and not
+    // plugged in now, or a device named by hand (a pseudo-terminal, a port the system does not
+    // list, a built-in default the machine does not have).
+    const DeviceChoice &current = m_panels.current;
+    if (!currentListed) {
+        const bool adapter = current.identity != current.device;
+        QAction *entry
+            = new QAction(adapter ? tr("%1 — not plugged in")
+                                        .arg(current.name.isEmpty() ? current.device : current.name)
+                                  : current.device,
+                          group);
+        entry->setCheckable(true);
+        entry->setChecked(true);
+        entry->setEnabled(false);
+    }
+    m_looking->setVisible(false);
+    insertActions(m_looking, group->actions());
+}
+
+bool DeviceMenu::isOthers(const SystemPort &port) const
+{
+    return port.identity == m_panels.other.identity
+        || StartOptions::deviceIdentity(port.device)
+        == StartOptions::deviceIdentity(m_panels.other.device);
+}
