@@ -4,7 +4,7 @@
 // Prints how long the window is busy after a Read of a long text: from the click until the
 // event loop turns again, the new text laid out and painted. Texts without any line break, as a
 // device streaming binary data or readings sends them, and short lines for comparison; then the
-// same for a long text pasted into the send box and sent.
+// same for a long text pasted into the send box and sent, and for Ctrl+V held down.
 //   bench_long_lines [kB ...]     sizes of the texts without line breaks (default 100 1000 10000)
 #include "fake_serial_device.h"
 #include "window/main_window.h"
@@ -103,5 +103,21 @@ int main(int argc, char *argv[])
     for (const int kB : sizes)
         measure("without line breaks", kB, withoutBreaks(qsizetype(kB) * 1000));
     measure("in lines of 62 characters", 10000, shortLines(10'000'000));
+
+    // Ctrl+V held down: a 1,000-character line pasted at the end of one line, 40 times at a go,
+    // each paste laid out and painted as a key repeat would have it.
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(withoutBreaks(1000)));
+    sendBox->clear();
+    std::printf("\n| %-40s | %12s |\n", "40 pastes into one line", "busy (ms)");
+    std::printf("|%s|%s|\n", QByteArray(42, '-').constData(), QByteArray(14, '-').constData());
+    for (int batch = 1; batch <= 6; ++batch) {
+        double batchMs = 0;
+        for (int paste = 0; paste < 40; ++paste)
+            batchMs += busyMs([sendBox] { sendBox->paste(); }, sendBox);
+        const QByteArray label = "batch " + QByteArray::number(batch) + ", line of "
+            + QByteArray::number(sendBox->text().size()) + " characters";
+        std::printf("| %-40s | %12.1f |\n", label.constData(), batchMs);
+        std::fflush(stdout);
+    }
     return 0;
 }

@@ -327,11 +327,17 @@ void TestSendRead::longRunsStayWhole()
     receiveBox->copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), lines);
 
-    // Pasted into the send box, over its text, and sent: exactly what the box showed.
-    box("Text1")->selectAll();
-    box("Text1")->paste();
+    // Pasted at the end of a line of the send box (the menu's Paste, a drop) and sent: the line
+    // is cut with what landed in it, and goes out as it was, then exactly what the box showed.
+    const QString line(1000, u'p');
+    TextBox *sendBox = box("Text1");
+    sendBox->setText(line);
+    sendBox->moveCursor(QTextCursor::End);
+    sendBox->paste();
+    for (QTextBlock block = sendBox->document()->begin(); block.isValid(); block = block.next())
+        QVERIFY2(block.length() <= TextBox::maxBlockLength + 1, qPrintable(block.text().left(20)));
     click("Command2");
-    QCOMPARE(m_com1->written(), crlf.toUtf8());
+    QCOMPARE(m_com1->written(), (line + crlf).toUtf8());
 }
 
 void TestSendRead::editsKeepTheText_data()

@@ -185,7 +185,11 @@ void TextBox::insertFromMimeData(const QMimeData *source)
         return;
     QTextCursor cursor = textCursor();
     cursor.beginEditBlock(); // one step for undo, as Qt's own paste
+    const int start = cursor.selectionStart();
     insertInPieces(cursor, text);
+    // The line it landed in is cut with it; the cursor follows the cuts.
+    QTextCursor cutter(cursor);
+    cutLongBlocks(cutter, start, cursor.position());
     cursor.endEditBlock();
     setTextCursor(cursor);
     ensureCursorVisible();
