@@ -81,7 +81,6 @@ struct PortPanels
 };
 
 void Open(PortPanel &panel, const PortPanels &panels);
-void Close(PortPanel &panel, const PortPanels &panels);
 void Status(const PortPanels &panels);
 
 // What the panel's task waited for has come: the text sent before has left (or did not), the

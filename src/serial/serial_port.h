@@ -70,8 +70,6 @@ public:
     // Raises the failure of a device that stopped working on its own, which closes the port; does
     // nothing while the device works.
     void checkDevice();
-    // Whether that opening ended because its device failed, which has been reported then.
-    bool failedAt(quint32 opening) const { return opening != 0 && m_failedOpening == opening; }
 
 signals:
     // The device failed between operations: checkDevice() raises the failure.
@@ -92,7 +90,6 @@ private:
     std::unique_ptr<SerialDevice> m_device;
     bool m_open = false;
     quint32 m_openCount = 0;
-    quint32 m_failedOpening = 0;
     qint64 m_sentBy
         = 0; // when all Output took can have left at the earliest, on the monotonic clock
     QString m_settings = QStringLiteral("9600,n,8,1");

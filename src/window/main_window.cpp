@@ -3,6 +3,7 @@
 
 #include "window/main_window.h"
 
+#include "ports/close.h"
 #include "ports/delay.h"
 #include "ports/drain.h"
 #include "ports/send_read.h"

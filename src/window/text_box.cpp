@@ -21,11 +21,6 @@ namespace {
 // characters around it, never carry it.
 constexpr int screenBreak = QTextFormat::UserObject + 1;
 
-bool isScreenBreak(const QTextBlock &block)
-{
-    return block.isValid() && block.charFormat().objectType() == screenBreak;
-}
-
 // Each line end is one '\n': CR LF, a lone CR or LF in any run, and the characters at which the
 // document itself would start a paragraph, so that no paragraph comes where the cutting did not
 // put one.
@@ -96,48 +91,12 @@ void cutLongBlocks(QTextCursor &cursor, int from, int to)
     }
 }
 
-// The keys that move or delete across a screen break, and how the cursor steps over it first.
-struct StepKey
-{
-    QKeySequence::StandardKey key;
-    QTextCursor::MoveOperation step;
-    QTextCursor::MoveMode mode;
-};
-
-constexpr StepKey stepKeys[] = {
-    {QKeySequence::MoveToNextChar, QTextCursor::NextCharacter, QTextCursor::MoveAnchor},
-    {QKeySequence::MoveToNextWord, QTextCursor::NextCharacter, QTextCursor::MoveAnchor},
-    {QKeySequence::Delete, QTextCursor::NextCharacter, QTextCursor::MoveAnchor},
-    {QKeySequence::DeleteEndOfWord, QTextCursor::NextCharacter, QTextCursor::MoveAnchor},
-    {QKeySequence::SelectNextChar, QTextCursor::NextCharacter, QTextCursor::KeepAnchor},
-    {QKeySequence::SelectNextWord, QTextCursor::NextCharacter, QTextCursor::KeepAnchor},
-    {QKeySequence::MoveToPreviousChar, QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor},
-    {QKeySequence::MoveToPreviousWord, QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor},
-    {QKeySequence::Backspace, QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor},
-    {QKeySequence::DeleteStartOfWord, QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor},
-    {QKeySequence::SelectPreviousChar, QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor},
-    {QKeySequence::SelectPreviousWord, QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor},
-};
-
-bool matches(const QKeyEvent *event, QKeySequence::StandardKey key)
-{
-    // Qt binds Backspace to no standard key on most systems and takes the key itself, with or
-    // without Shift, as its own text control does.
-    if (key == QKeySequence::Backspace) {
-        const Qt::KeyboardModifiers others = Qt::ShiftModifier | Qt::GroupSwitchModifier;
-        return event->key() == Qt::Key_Backspace && !(event->modifiers() & ~others);
-    }
-    return event->matches(key);
-}
-
-bool atScreenBreak(const QTextCursor &cursor, QTextCursor::MoveOperation step)
-{
-    if (step == QTextCursor::NextCharacter)
-        return cursor.atBlockEnd() && isScreenBreak(cursor.block().next());
-    return cursor.atBlockStart() && isScreenBreak(cursor.block());
-}
-
 } // namespace
+
+bool TextBox::isScreenBreak(const QTextBlock &block)
+{
+    return block.isValid() && block.charFormat().objectType() == screenBreak;
+}
 
 TextBox::TextBox(QWidget *parent)
     : QPlainTextEdit(parent)
@@ -219,24 +178,6 @@ void TextBox::cutCursorLine()
     cutter.joinPreviousEditBlock();
     cutLongBlocks(cutter, block.position(), block.position());
     cutter.endEditBlock();
-}
-
-// Both sides of a screen break are one place in the line. A key that moves or deletes across it
-// steps over it first, so that it acts on the character beyond, as in a line never cut: Backspace
-// at the start of a piece deletes the character before it, and the cursor crosses in one step.
-void TextBox::stepOverScreenBreak(QKeyEvent *event)
-{
-    const auto key = std::find_if(std::begin(stepKeys), std::end(stepKeys),
-                                  [event](const StepKey &key) { return matches(event, key.key); });
-    QTextCursor cursor = textCursor();
-    if (key == std::end(stepKeys)
-        || (cursor.hasSelection() && key->mode == QTextCursor::MoveAnchor))
-        return; // a selection is moved or deleted as a whole
-    if (!atScreenBreak(cursor, key->step))
-        return;
-    while (atScreenBreak(cursor, key->step))
-        cursor.movePosition(key->step, key->mode);
-    setTextCursor(cursor);
 }
 
 // The characters from start to end as they were received or typed: the screen's own breaks left

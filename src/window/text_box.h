@@ -5,6 +5,8 @@
 
 #include <QPlainTextEdit>
 
+class QTextBlock;
+
 // A multi-line text box whose whole text, read or replaced, has CR LF for each line break, as the
 // serial line carries it. QPlainTextEdit itself keeps a paragraph separator instead.
 //
@@ -25,6 +27,9 @@ public:
 
     QString text() const;
     void setText(const QString &text);
+
+    // Whether the block starts after a break the box made for the screen only.
+    static bool isScreenBreak(const QTextBlock &block);
 
 protected:
     QMimeData *createMimeDataFromSelection() const override;

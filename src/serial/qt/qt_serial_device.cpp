@@ -9,9 +9,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -131,27 +128,6 @@ void QtSerialDevice::close()
     m_lock.release();
     m_received.clear();
     clearError();
-}
-
-// Every way the line closes goes through here: a wait for its transmitter must not outlive it.
-void QtSerialDevice::closePort()
-{
-    m_drainQueued = false;
-    m_writes = m_sentWrites = 0;
-    m_transmitterWait.stop();
-    // QSerialPort's close puts the line settings back at once to what they were before OPEN, and
-    // nothing in Qt 6 turns that off: what a USB adapter's driver still sends from its own queue
-    // would leave at a speed the module no longer uses. Its descriptor becomes one of /dev/null
-    // first, where that does nothing, and the line keeps the module's speed until its last
-    // descriptor, the lock's, has closed. Qt's exclusive mode is ended here for the same reason.
-    const int null = m_port.isOpen() && m_lock.isHeld() ? ::open("/dev/null", O_RDWR) : -1;
-    if (null >= 0) {
-        const int line = int(m_port.handle());
-        ::ioctl(line, TIOCNXCL);
-        ::dup2(null, line);
-        ::close(null);
-    }
-    m_port.close();
 }
 
 bool QtSerialDevice::apply(const LineSettings &settings)

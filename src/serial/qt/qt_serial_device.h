@@ -11,8 +11,8 @@
 
 // A real serial line through Qt Serial Port. Received bytes collect in QSerialPort's own read
 // buffer, which has no size limit, whenever the event loop runs. Opening, the line's settings
-// and failures are in qt_serial_device.cpp, the bytes' ways in and out and the wait for sent
-// bytes in qt_serial_io.cpp.
+// and failures are in qt_serial_device.cpp; the bytes' ways in and out, the wait for sent bytes
+// and closing in qt_serial_io.cpp.
 class QtSerialDevice : public SerialDevice
 {
 public:
