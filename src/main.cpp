@@ -43,9 +43,11 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("com.korvane.speeddemo"));
     app.setWindowIcon(QIcon(QStringLiteral(":/packaging/korvane-speed-demo-64.png")));
 
-    // The user's choices of device, in the platform's usual place; read only, and nothing is
-    // written until the user chooses in the window.
-    QSettings settings(QStringLiteral("Korvane"), QStringLiteral("korvane-speed-demo"));
+    // The user's choices of device, in the user's own configuration folder. A file, on Windows
+    // too: Windows' registry settings would make their key as soon as they are read, and
+    // nothing is to appear until the user chooses.
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Korvane"),
+                       QStringLiteral("korvane-speed-demo"));
     PortSystem system;
     system.settings = &settings;
     system.builtIn = {QString::fromUtf8(defaultCom1Device), QString::fromUtf8(defaultCom2Device)};

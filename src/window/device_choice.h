@@ -12,8 +12,8 @@ class QSettings;
 struct StartOptions;
 
 // The device behind a panel's port, as the user chose it: picked from the system's ports, typed
-// by name, or the one the program was built with. It is kept in the user's settings (the
-// platform's usual place: ~/.config/Korvane/korvane-speed-demo.conf, or the registry) once the
+// by name, or the one the program was built with. It is kept in the user's settings
+// (~/.config/Korvane/korvane-speed-demo.ini, %APPDATA%\Korvane\korvane-speed-demo.ini) once the
 // user chooses, and only then.
 struct DeviceChoice
 {
