@@ -1,10 +1,13 @@
 # Copyright (C) 2026 Korvane Developers
 # SPDX-License-Identifier: MIT
 """The program on the kernel's own serial drivers, run inside the guest of ./test.sh --vm: the
-8250 UARTs /dev/ttyS0 and /dev/ttyS1, which the program opens when started without options, and
-an FTDI USB adapter, /dev/ttyUSB0, pulled out and plugged back. The window is driven as the
-end-to-end suite drives it; the far ends, the plug and QEMU's trace of the chips are on the
-host's side (tests/vm/run.py), asked over the control port."""
+8250 UARTs /dev/ttyS0 and /dev/ttyS1, which the program opens when started without options, beside
+two UART nodes without a chip; an FTDI USB adapter, /dev/ttyUSB0, pulled out and plugged back; and
+two adapters that are the kernel's own USB gadgets on its dummy host controller: a CDC ACM one,
+/dev/ttyACM0, whose far end is /dev/ttyGS0 and whose requests usbmon shows, and one for the plain
+usb-serial driver, whose far end /dev/ttyGS1 nobody reads. The window is driven as the end-to-end
+suite drives it; the far ends of the UARTs and of the FTDI adapter, its plug and QEMU's trace of
+the chips are on the host's side (tests/vm/run.py), asked over the control port."""
 import fcntl
 import glob
 import json
@@ -12,8 +15,11 @@ import os
 import struct
 import subprocess
 import sys
+import tempfile
 import termios
+import threading
 import time
+import tty
 import unittest
 
 SOURCE = "/source"
@@ -25,12 +31,17 @@ from Xlib import X, error as xerror  # noqa: E402
 PROGRAM = os.path.join(SOURCE, os.environ["KORVANE_PROGRAM"])
 WORK = "/work"
 ADAPTER = "/dev/ttyUSB0"
+ACM, GADGET = "/dev/ttyACM0", "/dev/ttyGS0"
+# The plain usb-serial gadget of tests/vm/guest.sh, plugged in by writing its UDC file.
+GENERIC_UDC, GENERIC_SERIAL = "/sys/kernel/config/usb_gadget/generic/UDC", "KV000002"
 
 # The 16550's registers as QEMU's trace numbers them, and what the driver writes for 9600 and
 # 115200 baud (1.8432 MHz / 16 / divisor).
 DATA, INTERRUPT_ENABLE, LINE_CONTROL, MODEM_CONTROL = 0, 1, 3, 4
 DLAB, RTS = 0x80, 0x02
 DIVISOR = {9600: 0x0c, 115200: 0x01}
+CODE = {115200: 0x00, 9600: 0x04}
+SPEED_BUTTON = {115200: "Command10", 9600: "Command14"}
 TIOCSERGETLSR, TIOCSER_TEMT = 0x5459, 0x01
 
 desktop = None
@@ -65,8 +76,8 @@ class Host:
         self.ask("write", line=line, data=data.hex())
 
     def trace(self, after, name):
-        return [(at, detail) for at, event, detail in self.ask("trace", after=after)["events"]
-                if event == name]
+        return [(at, detail) for at, _, detail in
+                self.ask("trace", after=after, name=name)["events"]]
 
 
 def register_writes(events):
@@ -105,6 +116,27 @@ def transmitter(device):
     return queued, bool(status & TIOCSER_TEMT)
 
 
+def queued(device):
+    """The bytes in the driver's queue, asked as transmitter() does."""
+    fd = os.open(device, os.O_RDONLY | os.O_NONBLOCK | os.O_NOCTTY)
+    try:
+        return struct.unpack("i", fcntl.ioctl(fd, termios.TIOCOUTQ, bytes(4)))[0]
+    finally:
+        os.close(fd)
+
+
+def usb_node(serial):
+    """The node of the USB adapter with that serial number, if it is plugged in."""
+    for tty in glob.glob("/sys/class/tty/ttyUSB*"):
+        try:
+            with open(f"{tty}/device/../../serial", encoding="utf-8") as number:
+                if number.read().strip() == serial:
+                    return "/dev/" + os.path.basename(tty)
+        except OSError:
+            continue
+    return None
+
+
 def wait_until_stuck(device, timeout=30.0):
     """The driver's queue and transmitter once the queue has stopped going down: the far end's
     socket takes a few hundred bytes, then the UART holds the next."""
@@ -133,6 +165,66 @@ def record(text):
     print(f"record: {text}", file=sys.stderr, flush=True)
 
 
+def listed_ports():
+    """What the program prints for --list-ports, a line a port; it opens none of them."""
+    result = subprocess.run([PROGRAM, "--list-ports"], capture_output=True, text=True,
+                            timeout=60, env=dict(os.environ, XDG_CONFIG_HOME=tempfile.mkdtemp()))
+    if result.returncode != 0:
+        raise RuntimeError(f"--list-ports: status {result.returncode}, {result.stderr!r}")
+    return result.stdout.splitlines()
+
+
+class Collector:
+    """What a file gives, read on a thread as it comes: usbmon keeps only a few dozen events
+    for a reader that is late, and the gadget's end of the line must take the bytes for the
+    adapter's to leave."""
+
+    def __init__(self, path):
+        mode = os.O_RDWR if path.startswith("/dev/") else os.O_RDONLY
+        self.fd = os.open(path, mode | os.O_NONBLOCK | os.O_NOCTTY)
+        if os.isatty(self.fd):
+            tty.setraw(self.fd)  # no echo back to the adapter, every byte as it is
+        self.data = b""
+        self.done = threading.Event()
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        while not self.done.is_set():
+            try:
+                self.data += os.read(self.fd, 65536)
+            except BlockingIOError:
+                time.sleep(0.01)
+
+    def close(self):
+        self.done.set()
+        self.thread.join()
+        os.close(self.fd)
+
+
+def framed_requests(text):
+    """The speed change to 115200 in usbmon's submissions ("S" lines) to a CDC ACM adapter:
+    SET_CONTROL_LINE_STATE with DTR on and RTS off, the code byte 00 on the bulk OUT endpoint,
+    SET_CONTROL_LINE_STATE with both on, SET_LINE_CODING for 115200 (00c20100 little-endian),
+    each the first after the one before, as (microseconds, line); and every bulk OUT between
+    RTS off and RTS on."""
+    steps = [lambda kind, rest: kind == "Co" and rest.startswith("s 21 22 0001 "),
+             lambda kind, rest: kind == "Bo" and rest.endswith("= 00"),
+             lambda kind, rest: kind == "Co" and rest.startswith("s 21 22 0003 "),
+             lambda kind, rest: kind == "Co" and rest.startswith("s 21 20 ") and "00c20100" in rest]
+    found, bulk = [], []
+    for line in text.splitlines():
+        words = line.split()
+        if len(words) < 5 or words[2] != "S":
+            continue
+        kind, rest = words[3].split(":")[0], " ".join(words[4:])
+        if len(found) in (1, 2) and kind == "Bo":
+            bulk.append(rest)
+        if len(found) < len(steps) and steps[len(found)](kind, rest):
+            found.append((int(words[1]), line))
+    return found, bulk
+
+
 def setUpModule():
     global desktop, host
     desktop = Desktop()
@@ -152,10 +244,13 @@ class OnRealDrivers(Person, unittest.TestCase):
         self.program = None
 
     def start(self, *options):
+        # Settings of this run's own: a device chosen in one case is not the next one's.
+        self.config = tempfile.mkdtemp(prefix="korvane-config-")
         with open(os.path.join(WORK, f"{self._testMethodName}.stderr"), "w") as stderr:
             self.program = subprocess.Popen([PROGRAM, *options], stdout=subprocess.DEVNULL,
                                             stderr=stderr,
-                                            env=dict(desktop.env, QT_QPA_PLATFORM="xcb"))
+                                            env=dict(desktop.env, QT_QPA_PLATFORM="xcb",
+                                                     XDG_CONFIG_HOME=self.config))
         self.window = desktop.wait_for_windows(1, timeout=60)[0]
         self.origin = desktop.origin(self.window)
         width, height = self.rects["Label6"][2:]
@@ -209,6 +304,117 @@ class OnRealDrivers(Person, unittest.TestCase):
             time.sleep(0.02)
         raise TimeoutError(f"no message box within {timeout} s")
 
+    def menu(self):
+        """The device menu, while it shows: the one window besides the main window that the
+        program maps without the window manager (override-redirect) and larger than a tooltip."""
+        try:
+            for window in desktop.x.screen().root.query_tree().children:
+                attributes = window.get_attributes()
+                if (window.id != self.window and attributes.override_redirect
+                        and attributes.map_state == X.IsViewable
+                        and window.get_geometry().height > 60):
+                    return window
+        except xerror.XError:  # a window went while we looked
+            pass
+        return None
+
+    def choose_in_menu(self, device, other="/dev/ttyS1"):
+        """Chooses COM1's device as a person does with the keyboard: F4 with the focus in the
+        panel (on OPEN, where it is at start), Down to the entry once the list is in, Return.
+        The entries are the system's ports as --list-ports names them; Down passes over the
+        other panel's device, which cannot be chosen. Returns the settings file's text, where
+        the choice is as soon as it is made."""
+        enabled = [line.split(" — ")[0] for line in listed_ports()]
+        enabled.remove(other)
+        desktop.xdotool("mousemove", 799, 599)  # no tooltip of the frame beside the menu
+        desktop.xdotool("windowfocus", "--sync", self.window)
+        desktop.keys("F4")
+        shown = wait_for(self.menu, 10, "no device menu after F4").get_geometry().height
+        since = time.monotonic()
+
+        # The ports come a moment later, from a thread, and the menu grows to take them; when
+        # it does not within a second and a half, they were in before it showed.
+        def grown():
+            menu = self.menu()
+            return menu and menu.get_geometry().height > shown and menu.get_geometry().height
+
+        try:
+            height = wait_for(grown, 1.5, "")
+            record(f"the device menu of COM1: {shown} px high when shown, {height} px with "
+                   f"the ports {time.monotonic() - since:.2f} s later")
+        except TimeoutError:
+            record(f"the device menu of COM1: {shown} px high, the ports in when it showed")
+        # The keys go to the menu once it has the keyboard: the first Down shows on it.
+        menu = self.menu()
+        area = [getattr(menu.get_geometry(), key) for key in ("x", "y", "width", "height")]
+        plain = desktop.grab(*area)
+        for _ in range(3):
+            desktop.keys("Down")
+            try:
+                wait_for(lambda: desktop.grab(*area) != plain, 1, "")
+                break
+            except TimeoutError:
+                record("  a Down the device menu did not show")
+        desktop.save_png(os.path.join(WORK, f"{self._testMethodName}-menu.png"), *area)
+        desktop.keys(*["Down"] * enabled.index(device), "Return")
+        wait_for(lambda: not self.menu(), 10, "the device menu stayed open")
+        settings = os.path.join(self.config, "Korvane")
+
+        def remembered():
+            for path in glob.glob(os.path.join(settings, "korvane-speed-demo.*")):
+                with open(path, encoding="utf-8") as file:
+                    text = file.read()
+                if device in text:
+                    return text
+            return None
+
+        return wait_for(remembered, 10, f"{device} chosen in the menu is not in {settings}")
+
+    def speed_change(self, since, old, new, what, steps=False):
+        """Clicks COM1's speed button on /dev/ttyS0 and checks the change at the 16550's
+        registers (decoded from the trace since the port was opened, for the divisor in force):
+        RTS dropped, the code byte alone at the old divisor, RTS raised, the new divisor, each
+        at least 100 ms after the one before. Records those three gaps and returns them. The
+        other UART must stay closed, and so quiet, until the trace has been read."""
+        status = self.look("Label6")
+        clicked = host.time()
+        self.click(SPEED_BUTTON[new])
+
+        def divisor_written():
+            writes = register_writes(host.trace(since, "serial_write"))
+            return any(e[0] > clicked and e[1] == "divisor" and e[2] == DIVISOR[new]
+                       for e in writes) and writes
+
+        writes = wait_for(divisor_written, 30, f"the divisor for {new} was never written")
+        changed = [e for e in writes if e[0] > clicked]
+        if steps:
+            record(f"the speed change {old} -> {new} on /dev/ttyS0 at the 16550's registers, "
+                   "seconds from the click:")
+            for event in changed:
+                at, kind, value = event[:3]
+                extra = f" at divisor 0x{event[3]:02x}" if kind == "byte" else ""
+                note = f" (RTS {'on' if value & RTS else 'off'})" if kind == "mcr" else ""
+                record(f"  {at - clicked:7.3f}  {kind} 0x{value:02x}{extra}{note}")
+
+        rts_off = next(e for e in changed if e[1] == "mcr" and not e[2] & RTS)
+        rts_on = next(e for e in changed if e[1] == "mcr" and e[2] & RTS and e[0] > rts_off[0])
+        new_divisor = next(e for e in changed if e[1] == "divisor" and e[0] > rts_on[0])
+        sent = [e for e in changed if e[1] == "byte" and rts_off[0] < e[0] < rts_on[0]]
+        gaps = (sent[0][0] - rts_off[0] if sent else 0, rts_on[0] - sent[0][0] if sent else 0,
+                new_divisor[0] - rts_on[0])
+        record(f"{what} {old} -> {new}: RTS off -> code byte {gaps[0]:.3f} s, code byte -> "
+               f"RTS on {gaps[1]:.3f} s, RTS on -> new divisor {gaps[2]:.3f} s")
+        self.assertEqual([(e[2], e[3]) for e in sent], [(CODE[new], DIVISOR[old])])
+        # Nothing else of the sequence before RTS drops, and the divisor as it was until after.
+        self.assertFalse([e for e in changed if e[0] < rts_off[0] and e[1] != "mcr"])
+        self.assertFalse([e for e in changed if e[1] == "divisor" and e[0] < rts_on[0]])
+        self.assertEqual(new_divisor[2], DIVISOR[new])
+        for gap in gaps:
+            self.assertGreaterEqual(gap, 0.100)
+        self.assertEqual(host.read("ttyS0", 1), bytes([CODE[new]]))
+        self.assertNotEqual(self.look("Label6", unlike=status, timeout=10), status)
+        return gaps
+
     def at_message(self, since, timeout, device, closed):
         """When the first message box shows: the seconds since the given moment, whether the
         program still holds the device, and whether the panel reads 未打开, seen with the box
@@ -233,46 +439,39 @@ class OnRealDrivers(Person, unittest.TestCase):
 
     # The UARTs, driver 8250.
     def test_default_devices(self):
+        # The ports as the device menu names them, without the UART nodes that have no chip.
+        wait_for(lambda: os.path.exists(ADAPTER), 30, f"no {ADAPTER}")
+        listing = listed_ports()
+        record(f"--list-ports, with phantom nodes {sorted(glob.glob('/dev/ttyS[23]'))} beside "
+               f"the two UARTs: {listing}")
+        described = dict(line.split(" — ", 1) for line in listing if " — " in line)
+        self.assertTrue(os.path.exists("/dev/ttyS2") and os.path.exists("/dev/ttyS3"))
+        for device in ("/dev/ttyS0", "/dev/ttyS1", ADAPTER):
+            self.assertTrue(described.get(device), f"{device} is not listed with a description")
+        self.assertFalse([line for line in listing if line.split(" — ")[0] in
+                          ("/dev/ttyS2", "/dev/ttyS3")])
+
         self.start()
         closed = self.look("Label6")
         before_open = host.time()
         self.click("Command8")
-        opened = self.look("Label6", unlike=closed)
+        self.look("Label6", unlike=closed)
         self.assertTrue(self.holds("/dev/ttyS0"))
+        self.speed_change(before_open, 9600, 115200, "the speed change", steps=True)
 
-        # The other UART stays closed, and so quiet, until the trace has been read.
-        clicked = host.time()
-        self.click("Command10")
-
-        def divisor_written():
-            writes = register_writes(host.trace(before_open, "serial_write"))
-            return any(e[0] > clicked and e[1] == "divisor" and e[2] == DIVISOR[115200]
-                       for e in writes) and writes
-
-        writes = wait_for(divisor_written, 30, "the divisor for 115200 was never written")
-        steps = [e for e in writes if e[0] > clicked]
-        record("the speed change 9600 -> 115200 on /dev/ttyS0 at the 16550's registers, "
-               "seconds from the click:")
-        for event in steps:
-            at, kind, value = event[:3]
-            extra = f" at divisor 0x{event[3]:02x}" if kind == "byte" else ""
-            note = f" (RTS {'on' if value & RTS else 'off'})" if kind == "mcr" else ""
-            record(f"  {at - clicked:7.3f}  {kind} 0x{value:02x}{extra}{note}")
-
-        rts_off = next(e for e in steps if e[1] == "mcr" and not e[2] & RTS)
-        rts_on = next(e for e in steps if e[1] == "mcr" and e[2] & RTS and e[0] > rts_off[0])
-        new_divisor = next(e for e in steps if e[1] == "divisor" and e[0] > rts_on[0])
-        sent = [e for e in steps if e[1] == "byte" and rts_off[0] < e[0] < rts_on[0]]
-        self.assertEqual([(e[2], e[3]) for e in sent], [(0x00, DIVISOR[9600])])
-        # Nothing else of the sequence before RTS drops, and the divisor as it was until after.
-        self.assertFalse([e for e in steps if e[0] < rts_off[0] and e[1] != "mcr"])
-        self.assertFalse([e for e in steps if e[1] == "divisor" and e[0] < rts_on[0]])
-        self.assertEqual(new_divisor[2], DIVISOR[115200])
-        self.assertGreaterEqual(sent[0][0] - rts_off[0], 0.100)
-        self.assertGreaterEqual(rts_on[0] - sent[0][0], 0.100)
-        self.assertGreaterEqual(new_divisor[0] - rts_on[0], 0.100)
-        self.assertEqual(host.read("ttyS0", 1), b"\x00")
-        self.assertNotEqual(self.look("Label6", unlike=opened), opened)
+        # The same under load, a busy process on each processor: the waits are the program's
+        # own, counted from when the driver says the code byte has left, and may only grow.
+        load = [subprocess.Popen(["sh", "-c", "while :; do :; done"])
+                for _ in range(os.cpu_count())]
+        try:
+            old = 115200
+            for number, new in enumerate([9600, 115200] * 5, 1):
+                self.speed_change(before_open, old, new, f"under load, change {number:2}")
+                old = new
+        finally:
+            for busy in load:
+                busy.kill()
+                busy.wait()
 
         # Both ways on both lines.
         self.click("Command2")
@@ -363,6 +562,149 @@ class OnRealDrivers(Person, unittest.TestCase):
         clicked = host.time()
         desktop.quick_clicks(self.point("Command10"))
         self.pull_and_plug_back(closed, opened, "during a speed change", clicked)
+
+        # OPEN at once after CLOSE, with the text sent never said to have left. The model
+        # takes every byte and its modem status says its transmitter is empty, so the driver
+        # gives the line up at once: nothing for OPEN to wait for here (see the adapter that
+        # still sends at CLOSE below).
+        self.open_right_after_close(ADAPTER, closed, opened)
+
+    def test_usb_adapter_chosen_and_found_again(self):
+        """The adapter chosen in COM1's menu is kept by what it is: plugged back in while its
+        old node was held, it comes back as /dev/ttyUSB1, and OPEN opens it there."""
+        wait_for(lambda: os.path.exists(ADAPTER), 30, f"no {ADAPTER}")
+        self.start()
+        closed = self.look("Label6")
+        settings = self.choose_in_menu(ADAPTER)
+        record(f"{ADAPTER} chosen in COM1's menu; the settings: {settings.split()}")
+        # Whatever happens here, the next case finds the adapter as /dev/ttyUSB0 again.
+        self.addCleanup(self.plug_back_unheld)
+        holder = os.open(ADAPTER, os.O_RDWR | os.O_NONBLOCK | os.O_NOCTTY)
+        try:
+            host.ask("unplug")
+            host.ask("plug")
+            wait_for(lambda: glob.glob("/dev/ttyUSB*"), 30, "the adapter did not come back")
+            nodes = sorted(glob.glob("/dev/ttyUSB*"))
+        finally:
+            os.close(holder)
+        self.assertEqual(nodes, ["/dev/ttyUSB1"])
+        self.click("Command8")
+        wait_for(lambda: self.holds("/dev/ttyUSB1") or len(desktop.windows()) > 1, 30,
+                 "OPEN neither opened nor told why")
+        held = [d for d in ("/dev/ttyS0", ADAPTER, "/dev/ttyUSB1") if self.holds(d)]
+        texts = self.messages(timeout=1) if len(desktop.windows()) > 1 else []
+        record(f"pulled and plugged back while a process held {ADAPTER}: nodes {nodes}; after "
+               f"OPEN the program holds {held}, messages {texts}")
+        self.assertEqual((held, texts), (["/dev/ttyUSB1"], []))
+        self.assertNotEqual(self.look("Label6", unlike=closed), closed)
+        self.click("Command2")
+        self.assertEqual(host.read("ttyUSB0", 7), b"12345\r\n")
+
+    def test_usb_adapter_still_sending_at_close(self):
+        """OPEN at once after CLOSE on an adapter whose far end takes nothing: the plain
+        usb-serial driver cannot throw away what is on its way to the adapter, and the kernel's
+        close of the line waits for it up to the driver's closing_wait (30 s), on a thread of
+        the program. OPEN waits for that with the window going on, and opens afterwards."""
+        with open(GENERIC_UDC, "w") as udc:
+            udc.write("dummy_udc.1")  # plugged in; nobody reads its far end, /dev/ttyGS1
+        self.addCleanup(self.unplug_generic)
+        device = wait_for(lambda: usb_node(GENERIC_SERIAL), 30, "the generic adapter has no node")
+        self.start("--com1", device)
+        closed = self.look("Label6")
+        self.click("Command8")
+        opened = self.look("Label6", unlike=closed)
+        desktop.set_clipboard("0123456789ABCDEF" * 256)  # 4 kB, pasted as one line
+        self.click("Text1")
+        desktop.keys("ctrl+a", "ctrl+v")
+        self.click("Command2")
+        time.sleep(1)
+        record(f"{device}, the plain usb-serial driver, far end not reading: "
+               f"{queued(device)} bytes queued in the driver")
+        self.assertTrue(self.open_right_after_close(device, closed, opened))
+
+    def unplug_generic(self):
+        with open(GENERIC_UDC, "w") as udc:
+            udc.write("\n")
+        wait_for(lambda: not usb_node(GENERIC_SERIAL), 30, "the generic adapter stayed")
+
+    def open_right_after_close(self, device, closed, opened):
+        """CLOSE clicked twice, which closes at once, then OPEN at once: the other panel's OPEN
+        answers within a second, and COM1 opens once the system lets the device go. Returns
+        whether COM1 was still waiting for the system when the other panel answered."""
+        close = self.point("Command9")
+        desktop.quick_clicks(close)
+        time.sleep(0.5)
+        desktop.quick_clicks(close)
+        try:
+            texts = self.messages(timeout=3)
+        except TimeoutError:  # nothing counted as thrown away: nothing to tell
+            texts = []
+        record(f"CLOSE twice on {device} with the text sent not said to have left: "
+               f"messages {texts}")
+        self.assertFalse([text for text in texts if "8019" not in text], texts)
+        self.assertEqual(self.look("Label6", like=closed), closed)
+        self.assertFalse(self.holds(device))
+        com2_closed = self.look("Label8")
+        self.click("Command8")
+        opening = time.monotonic()
+        desktop.quick_clicks(self.point("Command21"))
+        clicked = time.monotonic()
+        com2 = self.look("Label8", unlike=com2_closed, timeout=1.0)
+        answered = time.monotonic() - clicked
+        waiting = not self.holds(device)
+        com1 = self.look("Label6", like=opened, timeout=45)
+        record(f"  OPEN of COM1 at once after it: COM2's OPEN answered {answered:.2f} s after "
+               f"its click, COM1 {'still waiting' if waiting else 'open by then'}; COM1 open "
+               f"{time.monotonic() - opening:.1f} s after its OPEN")
+        self.assertNotEqual(com2, com2_closed)
+        self.assertLessEqual(answered, 1.0)
+        self.assertTrue(self.holds("/dev/ttyS1"))
+        self.assertEqual(com1, opened)
+        self.assertTrue(self.holds(device))
+        return waiting
+
+    def plug_back_unheld(self):
+        host.ask("unplug")
+        host.ask("plug")
+        wait_for(lambda: os.path.exists(ADAPTER), 30, f"{ADAPTER} did not come back")
+
+    # A CDC ACM adapter: the kernel's own gadget (g_serial) on its dummy host controller.
+    def test_cdc_acm_adapter(self):
+        """Chosen in COM1's menu, and the speed change at the adapter's USB requests. Its
+        driver says sent bytes have left once the USB host has them, so what keeps the steps
+        apart there is the program's own waits."""
+        wait_for(lambda: os.path.exists(ACM) and os.path.exists(GADGET), 30,
+                 f"no {ACM} and {GADGET}")
+        far_end = Collector(GADGET)
+        try:
+            self.start()
+            closed = self.look("Label6")
+            self.choose_in_menu(ACM)
+            self.click("Command8")
+            self.look("Label6", unlike=closed, timeout=30)
+            self.assertTrue(self.holds(ACM))
+            with open("/sys/class/tty/ttyACM0/device/../busnum", encoding="ascii") as busnum:
+                bus = busnum.read().strip()
+            usb = Collector(f"/sys/kernel/debug/usb/usbmon/{bus}u")
+            try:
+                self.click("Command10")
+                found = wait_for(lambda: len(framed_requests(usb.data.decode())[0]) == 4
+                                 and framed_requests(usb.data.decode()), 30,
+                                 "no SET_LINE_CODING for 115200 after the speed code")
+            finally:
+                usb.close()
+            steps, bulk = found
+            record(f"the speed change 9600 -> 115200 on {ACM} in usbmon (bus {bus}), "
+                   "submissions:")
+            for (at, line), (before, _) in zip(steps, [steps[0]] + steps[:-1]):
+                record(f"  +{(at - before) % 4096000000 / 1e6:6.3f} s  {line}")
+            self.assertEqual([rest.split("=")[-1].strip() for rest in bulk], ["00"])
+            for (at, _), (before, _) in zip(steps[1:], steps[:-1]):
+                # usbmon's clock runs over every 4096 s.
+                self.assertGreaterEqual((at - before) % 4096000000, 100000)
+            self.assertEqual(wait_for(lambda: far_end.data, 10, f"nothing at {GADGET}"), b"\x00")
+        finally:
+            far_end.close()
 
     def pull_and_plug_back(self, closed, opened, when, clicked=None):
         descriptors = self.descriptors(ADAPTER)
