@@ -77,6 +77,23 @@ class Desktop:
             time.sleep(0.05)
         raise TimeoutError(f"{count} window(s) titled {TITLE!r} did not appear")
 
+    def mapped(self):
+        """Every window on the screen now, a program's open menu among them."""
+        return {child.id for child in self.x.screen().root.query_tree().children
+                if child.get_attributes().map_state == X.IsViewable}
+
+    def wait_for_new_window(self, before, timeout=10.0):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            new = self.mapped() - before
+            if new:
+                return max(new)
+            time.sleep(0.02)
+        raise TimeoutError("no new window appeared")
+
+    def height(self, window):
+        return self.x.create_resource_object("window", window).get_geometry().height
+
     def geometry(self, window):
         output = self.xdotool("getwindowgeometry", "--shell", window)
         return {key: int(value) for key, value in (line.split("=") for line in output.split())}

@@ -41,18 +41,27 @@ class Event:
 
 
 class Program:
-    def __init__(self, executable, desktop, preload, log_path, lines_dir, defaults=False):
+    def __init__(self, executable, desktop, preload, log_path, lines_dir, settings,
+                 defaults=False):
+        """settings: the directory of the user's settings (XDG_CONFIG_HOME); one not yet made
+        holds no device chosen in an earlier run. Under Wine the prefix's registry holds them."""
         self.log_path = log_path
         if os.path.exists(log_path):
             os.unlink(log_path)
         env = dict(desktop.env, LD_PRELOAD=preload, MODEM_LINES_LOG=log_path,
-                   QT_QPA_PLATFORM="xcb",
+                   QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=settings,
                    ASAN_OPTIONS="verify_asan_link_order=0:detect_leaks=0",
                    UBSAN_OPTIONS="print_stacktrace=1")
         if WINE_PROGRAM:
             # Wine's server opens the lines, one program at a time as a Windows driver does.
             del env["QT_QPA_PLATFORM"]
             env["MODEM_LINES_EXCLUSIVE"] = "1"
+            # The options win over what is remembered; without them, what an earlier test chose
+            # is forgotten, with the program's own environment in case this starts Wine's server.
+            if defaults and not os.path.exists(settings):
+                subprocess.run(["bash", WINE_RUN, lines_dir, "reg", "delete",
+                                r"HKCU\Software\Korvane", "/f"], env=env, capture_output=True)
+            os.makedirs(settings, exist_ok=True)
         self.stderr_path = log_path + ".stderr"
         self.started = time.monotonic()
         with open(self.stderr_path, "w") as stderr:

@@ -4,6 +4,7 @@
 import os
 import pathlib
 import random
+import shutil
 import subprocess
 import sys
 import threading
@@ -27,8 +28,8 @@ SPEEDS = {115200: ("Command10", "Command19", "00"), 57600: ("Command11", "Comman
 
 # The program as it is shipped.
 EXECUTABLE = WINE_PROGRAM or os.environ["E2E_PROGRAM"]
-# The one test whose program is started without options, on its default devices.
-DEFAULTS_TEST = "test_typical_use"
+# The tests whose program is started without options, on its default devices.
+DEFAULTS_TESTS = ("test_typical_use", "test_choose_a_device")
 
 desktop = None
 
@@ -53,11 +54,18 @@ class EndToEnd(Person, unittest.TestCase):
     def setUp(self):
         self.desktop = desktop
         self.lines = [Line(LINES, "com1"), Line(LINES, "com2")]
+        # Nothing chosen in the window by an earlier test.
+        self.settings = os.path.join(WORK, "settings", self._testMethodName)
+        shutil.rmtree(self.settings, ignore_errors=True)
+        self.helpers = []
+        self.start()
+
+    def start(self):
         self.program = Program(EXECUTABLE, desktop, PRELOAD, os.path.join(WORK, "record.log"),
-                               LINES, defaults=self._testMethodName == DEFAULTS_TEST)
+                               LINES, self.settings,
+                               defaults=self._testMethodName in DEFAULTS_TESTS)
         self.window = desktop.wait_for_windows(1)[0]
         self.origin = desktop.origin(self.window)
-        self.helpers = []
         # Mapped is not yet painted: until the first paint the window's area is black, and a
         # look taken then would stand for no state of the program.
         width, height = self.rects["Label6"][2:]
@@ -109,7 +117,8 @@ class EndToEnd(Person, unittest.TestCase):
 
     # What the line saw.
     def device(self, port):
-        return self.lines[port - 1].device()
+        """The record's name for a port's line, or for a Line of the test's own."""
+        return (port if isinstance(port, Line) else self.lines[port - 1]).device()
 
     def sequence(self, port, speed, after):
         """Checks one speed change in the record and returns its four events."""
@@ -130,10 +139,10 @@ class EndToEnd(Person, unittest.TestCase):
                     if e.what.startswith("settings") and e.at < at]
         return int(settings[-1].what.split()[1])
 
-    def open_port(self, port):
+    def open_port(self, port, line=None):
         start = time.monotonic()
         self.click("Command8" if port == 1 else "Command21")
-        self.program.wait_for_event(self.device(port), "open", start)
+        self.program.wait_for_event(self.device(line or port), "open", start)
 
     # The typical use, on both panels.
     def test_typical_use(self):
@@ -166,6 +175,69 @@ class EndToEnd(Person, unittest.TestCase):
         self.click("Command3")
         self.assertEqual(self.lines[1].read(15), b"typed on COM2\r\n")
         self.screenshot("e2e-both.png")
+
+    def device_menu(self, listed=False):
+        """Opens the device menu of the panel with the focus; with listed, returns once the
+        system's ports are in it, which comes a moment later and makes the menu taller."""
+        before = desktop.mapped()
+        desktop.keys("F4")
+        menu = desktop.wait_for_new_window(before)
+        opened, deadline = desktop.height(menu), time.monotonic() + 5
+        while listed and desktop.height(menu) == opened and time.monotonic() < deadline:
+            time.sleep(0.02)
+
+    def type_device(self, device):
+        """Types COM1's device into the dialog of its menu's Other device… entry."""
+        self.click("Text1")
+        self.device_menu()
+        desktop.keys("o")
+        dialog = max(w for w in desktop.wait_for_windows(2) if w != self.window)
+        desktop.xdotool("windowfocus", "--sync", dialog)
+        desktop.keys("ctrl+a")
+        desktop.type(device)
+        desktop.keys("Return")
+        deadline = time.monotonic() + 5
+        while dialog in desktop.windows() and time.monotonic() < deadline:
+            time.sleep(0.05)
+
+    def test_choose_a_device(self):
+        """Started without options, COM1 is given a third line in its device menu: under Wine a
+        port the menu lists, on Linux a path typed in. That line is COM1's at once, a name that is
+        no serial port changes nothing, and the next run starts on it too."""
+        com3 = Line(LINES, "com3")
+        self.lines.append(com3)
+        stored = os.path.join(self.settings, "Korvane", "korvane-speed-demo.conf")
+        if WINE_PROGRAM:
+            # The prefix's ports by number, COM1, COM2, COM4 (com3), COM12, COM13, then Other
+            # device… and Built-in default: up from the end, past no entry that is disabled.
+            self.click("Text1")
+            self.device_menu(listed=True)
+            desktop.keys(*["Up"] * 5, "Return")
+        else:
+            self.assertFalse(os.path.exists(stored))  # nothing is written until the user chooses
+            self.type_device(com3.near)
+            self.assertTrue(os.path.exists(stored))
+        self.open_port(1, com3)
+        start = time.monotonic()
+        self.click("Command10")
+        self.sequence(com3, 115200, start)
+        self.assertEqual(com3.read(1), b"\x00")
+        self.click("Command9")
+        self.program.wait_for_event(self.device(com3), "close", start)
+
+        self.type_device("/etc/passwd")
+        text = self.message()
+        self.assertIn("8002", text)
+        self.assertIn("not a serial port", text)
+        for run in ("this run", "the next run"):
+            if run == "the next run":
+                desktop.close_window(self.window)
+                self.assertEqual(self.program.wait(10), 0)
+                self.start()
+            self.open_port(1, com3)
+            self.click("Command2")
+            self.assertEqual(com3.read(7), b"12345\r\n", run)
+            self.assertEqual(self.lines[0].read(), b"", run)
 
     def test_every_speed(self):
         self.open_port(2)
@@ -317,11 +389,40 @@ class EndToEnd(Person, unittest.TestCase):
             self.lines[0].read(timeout=2)  # what the far end got before, out of the way
             self.open_port(1)
 
+    def cpu_when_idle(self, quiet=1.0, timeout=300.0):
+        """The program's processor time once it has stopped rising for a while: what the window
+        was given to do is done."""
+        deadline = time.monotonic() + timeout
+        used = self.program.cpu_seconds()
+        while time.monotonic() < deadline:
+            time.sleep(quiet)
+            before, used = used, self.program.cpu_seconds()
+            if used - before < 0.03:
+                break
+        return used
+
     def test_paste_from_a_clipboard_that_goes_away(self):
-        """The program that copied serves the text once and exits: the paste takes what it read,
-        and the far end gets exactly that, lines of text or one long line alike."""
+        """Ctrl+V held down into one line: the last pastes cost the window no more than the first.
+        The program that copied serves the text once and exits: the paste takes what it read.
+        The far end gets exactly what was pasted, lines of text or one long line alike."""
+        line = "0123456789" * 100
+        desktop.set_clipboard(line)
+        self.click("Text1")
+        desktop.keys("ctrl+a", "Delete")
+        costs, used = [], self.cpu_when_idle()
+        for batch in range(6):
+            desktop.keys(*["ctrl+v"] * 40)
+            costs.append(self.cpu_when_idle() - used)
+            used += costs[-1]
+            # A paste that costs more the longer its line is shows well before the last batch.
+            self.assertLessEqual(costs[-1], 3 * costs[0] + 0.5, costs)
+        print("\n40 pastes each: " + ", ".join(f"{c:.2f}" for c in costs) + " s of CPU",
+              file=sys.stderr)
         self.open_port(1)
         self.program.wait_for_event(self.device(1), "settings 9600")
+        self.click("Command2")
+        received = self.lines[0].read(240000, timeout=60) + self.lines[0].read()
+        self.assertEqual(received, line.encode() * 240)
         lines = "".join(f"short line {n:06d} from a clipboard\n" for n in range(12000))
         for text in (lines, "0123456789" * 10000):
             desktop.set_clipboard(text, once=True)

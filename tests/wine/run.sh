@@ -4,10 +4,11 @@
 # Runs a Windows program under Wine in a private prefix in the given directory:
 #   run.sh DIR PROGRAM [ARGUMENTS...]
 # Wine's COM1 and COM2 are the links DIR/com1 and DIR/com2, which a test points at its own
-# pseudo-terminals, and so are COM12 and COM13; with no link there, the port does not exist. Wine would otherwise take the
-# machine's own serial devices (ttyS0, ttyS1...) as COM ports, and on a test machine ttyS0 can
-# be its console: every Wine process here runs where no serial device exists, and the prefix is
-# checked before anything runs in it.
+# pseudo-terminals, and so are COM12 and COM13; COM4 is DIR/com3, a test's third line; with no
+# link there, the port does not exist. Wine would otherwise take the machine's own serial devices
+# (ttyS0, ttyS1...) as COM ports, and on a test machine ttyS0 can be its console: every Wine
+# process here runs where no serial device exists, and the prefix is checked before anything runs
+# in it.
 set -euo pipefail
 dir=$(realpath -m "$1")
 shift
@@ -48,7 +49,8 @@ sandboxed() {
 }
 
 # COM12 and COM13 are the same two lines under numbers that need the \\.\ form to be opened.
-ports="COM1=com1 COM2=com2 COM12=com1 COM13=com2"
+# COM4, not COM3: tests take COM3 for a port that does not exist.
+ports="COM1=com1 COM2=com2 COM4=com3 COM12=com1 COM13=com2"
 if [[ "$(cat "$WINEPREFIX/.ports" 2>/dev/null)" != "$ports" ]]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
@@ -67,7 +69,7 @@ fi
 for link in "$WINEPREFIX"/dosdevices/com*; do
     [[ -L "$link" ]] || continue
     case "$(readlink "$link")" in
-    "$dir/com1" | "$dir/com2") ;;
+    "$dir/com1" | "$dir/com2" | "$dir/com3") ;;
     *)
         echo "wine: $link leads to $(readlink "$link"), not to a test's own line; not running" >&2
         exit 1
