@@ -5,7 +5,8 @@
 It is told its lines with --com1 and --com2, as a user names an adapter; or, started without
 options, it opens its default devices in a /dev whose ttyS0 and ttyS1 lead to the lines. With
 E2E_WINE_PROGRAM naming the cross-built korvane-speed-demo.exe, that program runs instead, under
-Wine, with the lines as its private prefix's COM1 and COM2 and again as COM12 and COM13."""
+Wine, with the lines as its private prefix's COM1 and COM2 and again as COM12 and COM13, and a
+test's third line as COM4."""
 import os
 import subprocess
 import time
