@@ -11,7 +11,7 @@ import subprocess
 import time
 import zlib
 
-from Xlib import X, display as xdisplay, protocol
+from Xlib import X, display as xdisplay, error, protocol
 from Xlib.ext import xtest
 
 TITLE = "Korvane Change Speed Demo V1.0"
@@ -79,8 +79,14 @@ class Desktop:
 
     def mapped(self):
         """Every window on the screen now, a program's open menu among them."""
-        return {child.id for child in self.x.screen().root.query_tree().children
-                if child.get_attributes().map_state == X.IsViewable}
+        windows = set()
+        for child in self.x.screen().root.query_tree().children:
+            try:
+                if child.get_attributes().map_state == X.IsViewable:
+                    windows.add(child.id)
+            except error.BadWindow:  # gone since the tree was read: a menu that closed
+                pass
+        return windows
 
     def wait_for_new_window(self, before, timeout=10.0):
         deadline = time.monotonic() + timeout
