@@ -127,11 +127,11 @@ def queued(device):
 
 def usb_node(serial):
     """The node of the USB adapter with that serial number, if it is plugged in."""
-    for tty in glob.glob("/sys/class/tty/ttyUSB*"):
+    for node in glob.glob("/sys/class/tty/ttyUSB*"):
         try:
-            with open(f"{tty}/device/../../serial", encoding="utf-8") as number:
+            with open(f"{node}/device/../../serial", encoding="utf-8") as number:
                 if number.read().strip() == serial:
-                    return "/dev/" + os.path.basename(tty)
+                    return "/dev/" + os.path.basename(node)
         except OSError:
             continue
     return None
@@ -576,7 +576,7 @@ class OnRealDrivers(Person, unittest.TestCase):
         self.start()
         closed = self.look("Label6")
         settings = self.choose_in_menu(ADAPTER)
-        record(f"{ADAPTER} chosen in COM1's menu; the settings: {settings.split()}")
+        record(f"{ADAPTER} chosen in COM1's menu; the settings: {settings.splitlines()}")
         # Whatever happens here, the next case finds the adapter as /dev/ttyUSB0 again.
         self.addCleanup(self.plug_back_unheld)
         holder = os.open(ADAPTER, os.O_RDWR | os.O_NONBLOCK | os.O_NOCTTY)
@@ -686,14 +686,17 @@ class OnRealDrivers(Person, unittest.TestCase):
             with open("/sys/class/tty/ttyACM0/device/../busnum", encoding="ascii") as busnum:
                 bus = busnum.read().strip()
             usb = Collector(f"/sys/kernel/debug/usb/usbmon/{bus}u")
+
+            def framed():
+                found = framed_requests(usb.data.decode())
+                return len(found[0]) == 4 and found
+
             try:
                 self.click("Command10")
-                found = wait_for(lambda: len(framed_requests(usb.data.decode())[0]) == 4
-                                 and framed_requests(usb.data.decode()), 30,
-                                 "no SET_LINE_CODING for 115200 after the speed code")
+                steps, bulk = wait_for(framed, 30,
+                                       "no SET_LINE_CODING for 115200 after the speed code")
             finally:
                 usb.close()
-            steps, bulk = found
             record(f"the speed change 9600 -> 115200 on {ACM} in usbmon (bus {bus}), "
                    "submissions:")
             for (at, line), (before, _) in zip(steps, [steps[0]] + steps[:-1]):
