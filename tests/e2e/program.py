@@ -7,7 +7,9 @@ options, it opens its default devices in a /dev whose ttyS0 and ttyS1 lead to th
 E2E_WINE_PROGRAM naming the cross-built korvane-speed-demo.exe, that program runs instead, under
 Wine, with the lines as its private prefix's COM1 and COM2 and again as COM12 and COM13, and a
 test's third line as COM4."""
+import glob
 import os
+import shutil
 import subprocess
 import time
 
@@ -45,8 +47,10 @@ class Program:
     def __init__(self, executable, desktop, preload, log_path, lines_dir, settings,
                  defaults=False):
         """settings: the directory of the user's settings (XDG_CONFIG_HOME); one not yet made
-        holds no device chosen in an earlier run. Under Wine the prefix's registry holds them."""
+        holds no device chosen in an earlier run."""
         self.log_path = log_path
+        # The folder the program keeps the user's choices in.
+        self.settings = os.path.join(settings, "Korvane")
         if os.path.exists(log_path):
             os.unlink(log_path)
         env = dict(desktop.env, LD_PRELOAD=preload, MODEM_LINES_LOG=log_path,
@@ -57,12 +61,13 @@ class Program:
             # Wine's server opens the lines, one program at a time as a Windows driver does.
             del env["QT_QPA_PLATFORM"]
             env["MODEM_LINES_EXCLUSIVE"] = "1"
-            # The options win over what is remembered; without them, what an earlier test chose
-            # is forgotten, with the program's own environment in case this starts Wine's server.
-            if defaults and not os.path.exists(settings):
-                subprocess.run(["bash", WINE_RUN, lines_dir, "reg", "delete",
-                                r"HKCU\Software\Korvane", "/f"], env=env, capture_output=True)
-            os.makedirs(settings, exist_ok=True)
+            # There it is the prefix's own, the same for every test: what an earlier test chose
+            # is forgotten.
+            roaming, = glob.glob(f"{lines_dir}/prefix/drive_c/users/*/AppData/Roaming")
+            self.settings = os.path.join(roaming, "Korvane")
+            if not os.path.exists(settings):
+                shutil.rmtree(self.settings, ignore_errors=True)
+                os.makedirs(settings)
         self.stderr_path = log_path + ".stderr"
         self.started = time.monotonic()
         with open(self.stderr_path, "w") as stderr:

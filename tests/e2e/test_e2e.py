@@ -206,7 +206,7 @@ class EndToEnd(Person, unittest.TestCase):
         no serial port changes nothing, and the next run starts on it too."""
         com3 = Line(LINES, "com3")
         self.lines.append(com3)
-        stored = os.path.join(self.settings, "Korvane", "korvane-speed-demo.conf")
+        self.assertFalse(os.path.exists(self.program.settings))  # nothing before a choice
         if WINE_PROGRAM:
             # The prefix's ports by number, COM1, COM2, COM4 (com3), COM12, COM13, then Other
             # device… and Built-in default: up from the end, past no entry that is disabled.
@@ -214,10 +214,9 @@ class EndToEnd(Person, unittest.TestCase):
             self.device_menu(listed=True)
             desktop.keys(*["Up"] * 5, "Return")
         else:
-            self.assertFalse(os.path.exists(stored))  # nothing is written until the user chooses
             self.type_device(com3.near)
-            self.assertTrue(os.path.exists(stored))
         self.open_port(1, com3)
+        self.assertTrue(os.listdir(self.program.settings))  # kept as soon as it was made
         start = time.monotonic()
         self.click("Command10")
         self.sequence(com3, 115200, start)
