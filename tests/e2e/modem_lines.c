@@ -185,6 +185,10 @@ int ioctl(int fd, unsigned long request, ...)
 
     if ((request == TIOCEXCL || request == TIOCNXCL) && fd >= 0 && fd < MAX_FDS && tracked[fd])
         record(fd, request == TIOCEXCL ? "exclusive 1" : "exclusive 0");
+    /* On a USB adapter the transmitter's state is a request to the adapter: not for the thread
+       that runs the window. */
+    if (request == TIOCSERGETLSR && fd >= 0 && fd < MAX_FDS && tracked[fd] && gettid() == getpid())
+        record(fd, "transmitter asked on the main thread");
     const int modemRequest = request == TIOCMGET || request == TIOCMSET || request == TIOCMBIS
         || request == TIOCMBIC;
     if (!modemRequest || fd < 0 || fd >= MAX_FDS || !tracked[fd])
