@@ -47,6 +47,7 @@ private:
     std::unique_ptr<QSettings> m_settings;
     QString m_moved; // the node the adapter has now, when renumbered
     QList<FakeSerialDevice *> m_created; // for COM1, the last is the one it has
+    QList<std::shared_ptr<const QList<FakeSerialDevice::Event>>> m_journals; // all COM1 had
     bool m_failNew = false;
 };
 
@@ -64,10 +65,13 @@ void TestDeviceMenu::start(const DeviceChoice &com1)
     system.find = [this](const QString &identity) {
         if (identity != adapterIdentity)
             return std::optional(identity);
+        if (m_moved == u"gone")
+            return std::optional<QString>();
         return std::optional(m_moved.isEmpty() ? adapter : m_moved);
     };
     system.create = [this](const QString &device) {
         m_created.append(new FakeSerialDevice(device));
+        m_journals.append(m_created.last()->journal());
         if (m_failNew)
             m_created.last()->failNextWith(SerialDevice::Error::NotFound);
         return std::unique_ptr<SerialDevice>(m_created.last());
@@ -75,6 +79,7 @@ void TestDeviceMenu::start(const DeviceChoice &com1)
     system.settings = m_settings.get();
     system.chosen[0] = com1;
     createWindow(std::move(system));
+    m_journals = {m_com1->journal()};
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window));
 }
@@ -165,7 +170,8 @@ void TestDeviceMenu::choosing_data()
     QTest::newRow("typed") << "typed:" + typed << typed << typed << 0;
     if (!windows) // the fakes' names are no COM names
         QTest::newRow("typed, the other's device") << "typed:/dev/fake2"
-                                                   << "/dev/fake1" << "" << 8005;
+                                                   << "/dev/fake1"
+                                                   << "" << 8005;
     QTest::newRow("typed, no serial port")
         << "typed:" + (windows ? "LPT1" : m_dir.filePath("settings.conf")) << "/dev/fake1"
         << "" << 8002;
@@ -173,8 +179,12 @@ void TestDeviceMenu::choosing_data()
                                                             << "/dev/fake1"
                                                             << "" << 0;
     // Plugged back as another node, it is found at OPEN and opened there.
+    // Not plugged in at OPEN: refused, rather than its old node opened, which may be another's.
+    if (!windows)
+        QTest::newRow("the adapter, gone") << adapter + ",gone" << adapter << adapter << 0;
     if (!windows) // Windows keeps the adapter's COM name
-        QTest::newRow("the adapter, renumbered") << adapter + ",moved" << "/dev/ttyUSB1"
+        QTest::newRow("the adapter, renumbered") << adapter + ",moved"
+                                                 << "/dev/ttyUSB1"
                                                  << "/dev/ttyUSB1" << 0;
 }
 
@@ -190,8 +200,8 @@ void TestDeviceMenu::choosing()
 
     start();
     for (const QString &step : entry.split(',')) {
-        if (step == u"moved") {
-            m_moved = device;
+        if (step == u"moved" || step == u"gone") {
+            m_moved = step == u"moved" ? device : step;
             continue;
         }
         openMenu();
@@ -213,10 +223,21 @@ void TestDeviceMenu::choosing()
         QTRY_VERIFY(!m_window->findChild<QMessageBox *>());
     }
     QCOMPARE(status("Label6"), QStringLiteral("未打开"));
-    // OPEN fails, on the device the choice put there or on the one it finds at OPEN.
+    // OPEN fails, on the device the choice put there or on the one it finds at OPEN; an adapter
+    // gone is not looked for under its old node.
     (m_created.isEmpty() ? m_com1 : m_created.last())->failNextWith(SerialDevice::Error::NotFound);
     m_failNew = true;
     click("Command8");
+    const auto opened = [this] {
+        for (const auto &journal : m_journals) {
+            for (const FakeSerialDevice::Event &event : *journal) {
+                if (event.what == u"open")
+                    return true;
+            }
+        }
+        return false;
+    };
+    QCOMPARE(opened(), m_moved != u"gone");
     auto *frame = m_window->findChild<QGroupBox *>("Frame1");
     const QString named = "COM1 (" + device + ")";
     QVERIFY2(frame->toolTip().contains(named), qPrintable(frame->toolTip()));

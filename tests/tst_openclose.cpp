@@ -170,6 +170,9 @@ void TestOpenClose::failedOpenIsReportedAndProgramGoesOn()
     QGuiApplication::clipboard()->clear();
     QTest::keySequence(box->button(QMessageBox::Ok), QKeySequence::Copy);
     QCOMPARE(QGuiApplication::clipboard()->text(), box->text());
+    QGuiApplication::clipboard()->clear(); // and with the focus in the text, nothing selected
+    QTest::keySequence(box->findChild<QLabel *>("qt_msgbox_label"), QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), box->text());
     box->close();
 
     QVERIFY(!m_com1->isOpen());

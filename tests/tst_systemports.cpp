@@ -77,6 +77,18 @@ void TestSystemPorts::initTestCase()
     folder("devices/usb1/1-4", {{"idVendor", "0403"}, {"idProduct", "6010"}});
     folder("devices/usb1/1-4/1-4:1.1", {{"bInterfaceNumber", "01"}});
     tty("ttyUSB3", "usb1/1-4/1-4:1.1/ttyUSB3");
+    // A four-port adapter's ports on one interface.
+    folder("devices/usb1/1-5",
+           {{"idVendor", "110a"},
+            {"idProduct", "1410"},
+            {"serial", "TAKX1"},
+            {"product", "UPort 1410"}});
+    folder("devices/usb1/1-5/1-5:1.0", {{"bInterfaceNumber", "00"}});
+    for (const int port : {0, 2}) {
+        const QString name = QStringLiteral("ttyUSB%1").arg(5 + port);
+        tty(name, "usb1/1-5/1-5:1.0/" + name);
+        folder("devices/usb1/1-5/1-5:1.0/" + name, {{"port_number", QString::number(port)}});
+    }
 }
 
 void TestSystemPorts::listing_data()
@@ -95,6 +107,10 @@ void TestSystemPorts::listing_data()
         << "usb:0403:6010:port=1-4:if01";
     QTest::newRow("/dev/ttyUSB10") << "/dev/ttyUSB10 — USB Serial (QinHeng, USB port 1-3)"
                                    << "usb:1a86:7523:port=1-3:if00";
+    QTest::newRow("/dev/ttyUSB5") << "/dev/ttyUSB5 — UPort 1410 (serial TAKX1)"
+                                  << "usb:110a:1410:serial=TAKX1:if00";
+    QTest::newRow("/dev/ttyUSB7") << "/dev/ttyUSB7 — UPort 1410 (serial TAKX1, port 3)"
+                                  << "usb:110a:1410:serial=TAKX1:if00:port2";
 }
 
 // Every port by its name and identity, in the order of the nodes' numbers; no console, no
@@ -109,8 +125,8 @@ void TestSystemPorts::listing()
     for (const SystemPort &port : ports)
         devices += port.device;
     QCOMPARE(devices,
-             QStringList(
-                 {"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyUSB2", "/dev/ttyUSB3", "/dev/ttyUSB10"}));
+             QStringList({"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyUSB2", "/dev/ttyUSB3",
+                          "/dev/ttyUSB5", "/dev/ttyUSB7", "/dev/ttyUSB10"}));
     const SystemPort port = ports[devices.indexOf(QTest::currentDataTag())];
     QCOMPARE(port.name, name);
     QCOMPARE(port.identity, identity);

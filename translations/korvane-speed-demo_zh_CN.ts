@@ -115,6 +115,14 @@ Right-click or F4: choose the device</source>
         <source>%1. Its device can be chosen from a menu: F4, or the context menu.</source>
         <translation>%1。可从菜单中选择其设备：按 F4，或使用上下文菜单。</translation>
     </message>
+    <message>
+        <source>%1 could not open: the adapter chosen for it, %2, is not plugged in. Plug it in, or choose another device (F4).</source>
+        <translation>%1 无法打开：为它选择的适配器 %2 未插入。请插入该适配器，或选择其他设备（按 F4）。</translation>
+    </message>
+    <message>
+        <source>%1 keeps its device: %2 is the device of %3.</source>
+        <translation>%1 的设备保持不变：%2 是 %3 的设备。</translation>
+    </message>
 </context>
 <context>
     <name>DeviceMenu</name>
@@ -341,6 +349,10 @@ Try &apos;%1 --help&apos; for more information.</source>
     <message>
         <source>interface %1</source>
         <translation>接口 %1</translation>
+    </message>
+    <message>
+        <source>port %1</source>
+        <translation>端口 %1</translation>
     </message>
 </context>
 <context>

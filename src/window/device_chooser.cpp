@@ -46,8 +46,16 @@ void DeviceChooser::findAgain()
     if (m_choice.identity == m_choice.device || !m_panel.deviceChoosable())
         return;
     const std::optional<QString> device = m_system.find(m_choice.identity);
-    if (!device || *device == m_choice.device)
-        return; // not plugged in: OPEN tells so, naming the node it had
+    // Its old node may be another adapter's by now: never open that one in its stead.
+    if (!device) {
+        throw Failure(Failure::DeviceNotFound,
+                      tr("%1 could not open: the adapter chosen for it, %2, is not plugged in. "
+                         "Plug it in, or choose another device (F4).")
+                          .arg(m_panel.comm->displayName(),
+                               m_choice.name.isEmpty() ? m_choice.identity : m_choice.name));
+    }
+    if (*device == m_choice.device)
+        return;
     m_choice.device = *device;
     use(*device);
     remember();
@@ -68,6 +76,17 @@ void DeviceChooser::choose(const DeviceChoice &choice)
 {
     if (!m_panel.deviceChoosable())
         return; // the port was opened meanwhile
+    // The built-in default, too, may be what the other panel has.
+    const DeviceChoice &other = m_other->choice();
+    if (choice.identity == other.identity
+        || StartOptions::deviceIdentity(choice.device)
+            == StartOptions::deviceIdentity(other.device)) {
+        emit failed(Failure(
+            Failure::PortInUse,
+            tr("%1 keeps its device: %2 is the device of %3.")
+                .arg(m_panel.comm->portName(), choice.device, m_other->m_panel.comm->portName())));
+        return;
+    }
     m_choice = choice;
     use(choice.device);
     remember();

@@ -35,11 +35,17 @@ DeviceMenu::DeviceMenu(const Panels &panels, const PortListing::Lister &lister, 
 void DeviceMenu::addPorts(const QList<SystemPort> &ports)
 {
     auto *group = new QActionGroup(this);
-    bool currentListed = false;
+    // A device named by hand is the listed port of the same device.
+    const DeviceChoice &mine = m_panels.current;
+    const bool named = mine.identity == mine.device;
+    bool mineListed = false;
     for (const SystemPort &port : ports) {
-        const bool current = port.identity == m_panels.current.identity;
+        const bool current = port.identity == mine.identity
+            || (named
+                && StartOptions::deviceIdentity(port.device)
+                    == StartOptions::deviceIdentity(mine.device));
         const bool others = isOthers(port);
-        currentListed = currentListed || current;
+        mineListed = mineListed || current;
         QAction *entry = new QAction(
             others ? tr("%1 — in use by %2").arg(port.name, m_panels.otherPort) : port.name, group);
         entry->setCheckable(true);
@@ -52,14 +58,10 @@ void DeviceMenu::addPorts(const QList<SystemPort> &ports)
     // The device the port has, when the list does not: an adapter chosen by what it is and not
     // plugged in now, or a device named by hand (a pseudo-terminal, a port the system does not
     // list, a built-in default the machine does not have).
-    const DeviceChoice &current = m_panels.current;
-    if (!currentListed) {
-        const bool adapter = current.identity != current.device;
+    if (!mineListed) {
+        const QString absent = mine.name.isEmpty() ? mine.device : mine.name;
         QAction *entry
-            = new QAction(adapter ? tr("%1 — not plugged in")
-                                        .arg(current.name.isEmpty() ? current.device : current.name)
-                                  : current.device,
-                          group);
+            = new QAction(named ? mine.device : tr("%1 — not plugged in").arg(absent), group);
         entry->setCheckable(true);
         entry->setChecked(true);
         entry->setEnabled(false);

@@ -18,4 +18,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    bool copyAll(QKeyEvent *event);
 };

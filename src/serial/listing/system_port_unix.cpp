@@ -35,7 +35,10 @@ QString uartName(int type)
 struct UsbDevice
 {
     QString folder; // the USB device's own: its name is the socket it sits in, "1-1.2"
-    QString interface; // the adapter's port of the tty, "00", for adapters with several
+    QString interface; // the adapter's interface of the tty, "00", for adapters with several
+    // The tty's port on that interface, for the usb-serial adapters with several on one (Moxa
+    // UPort, MCS7840...).
+    QString port;
 };
 
 // The USB device a tty hangs from: the nearest folder above the tty's device with a vendor.
@@ -43,6 +46,7 @@ std::optional<UsbDevice> usbDeviceOf(const QString &device)
 {
     UsbDevice usb;
     QString folder = QFileInfo(device).canonicalFilePath();
+    usb.port = attribute(folder, "port_number");
     for (int up = 0; up < 4 && !folder.isEmpty(); ++up) {
         if (usb.interface.isEmpty())
             usb.interface = attribute(folder, "bInterfaceNumber");
@@ -76,12 +80,17 @@ void describeUsb(const UsbDevice &usb, SystemPort &port)
     if (!usb.interface.isEmpty() && usb.interface != QLatin1String("00"))
         details += QCoreApplication::translate("SystemPort", "interface %1")
                        .arg(usb.interface.toInt(nullptr, 16));
+    const bool onePort = usb.port.isEmpty() || usb.port == QLatin1String("0");
+    if (!onePort)
+        details += QCoreApplication::translate("SystemPort", "port %1").arg(usb.port.toInt() + 1);
     port.name += QStringLiteral(" — %1 (%2)").arg(product, details.join(QStringLiteral(", ")));
     port.identity = QStringLiteral("usb:%1:%2:%3:if%4")
                         .arg(vendor, model,
                              serial.isEmpty() ? QStringLiteral("port=") + socket
                                               : QStringLiteral("serial=") + serial,
                              usb.interface);
+    if (!onePort)
+        port.identity += QStringLiteral(":port") + usb.port;
 }
 
 } // namespace
@@ -105,7 +114,9 @@ QList<SystemPort> listedPorts(const QString &sysfs)
         port.device = QLatin1String("/dev/") + QString(tty).replace(u'!', u'/');
         port.name = port.device;
         port.identity = port.device;
-        if (const std::optional<UsbDevice> usb = usbDeviceOf(device))
+        // A Bluetooth port hangs from its dongle, whose USB identity every such port shares.
+        const bool bluetooth = tty.startsWith(QLatin1String("rfcomm"));
+        if (const std::optional<UsbDevice> usb = bluetooth ? std::nullopt : usbDeviceOf(device))
             describeUsb(*usb, port);
         else if (!type.isEmpty())
             port.name += QStringLiteral(" — ") + uartName(type.toInt());

@@ -3,10 +3,13 @@
 
 #include "serial/listing/system_port.h"
 
+#include <QRegularExpression>
+
 #include <qt_windows.h>
-// After windows.h: the GUIDs of the device classes, defined here rather than linked.
-#include <devguid.h>
+// After windows.h and before the GUIDs' own header: the device classes' GUIDs defined here.
 #include <initguid.h>
+
+#include <devguid.h>
 #include <setupapi.h>
 
 #include <algorithm>
@@ -51,9 +54,13 @@ QString friendlyName(HDEVINFO set, SP_DEVINFO_DATA &info)
     return registryText(name, size);
 }
 
+// The names --com1 takes: printer ports share the class, and a name of another form could be
+// chosen but not kept.
 bool isCom(const QString &name)
 {
-    return name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive);
+    static const QRegularExpression com(QStringLiteral("^COM[1-9][0-9]{0,3}$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    return com.match(name).hasMatch();
 }
 
 } // namespace
@@ -70,7 +77,7 @@ QList<SystemPort> listedPorts(const QString &)
         info.cbSize = sizeof info;
         for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &info); ++i) {
             const QString device = portName(set, info);
-            if (!isCom(device)) // printer ports are of the same class
+            if (!isCom(device))
                 continue;
             const QString name = friendlyName(set, info);
             ports.append({device, name.isEmpty() ? device : name, device.toUpper()});

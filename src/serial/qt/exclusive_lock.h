@@ -26,7 +26,8 @@ public:
     ExclusiveLock &operator=(const ExclusiveLock &) = delete;
 
     // Takes the claim away from the caller's thread; ready runs on context's thread once it has
-    // been taken (or refused), unless release() comes first. Nothing when one is under way.
+    // been taken (or refused), unless release() comes first. One under way for the device is
+    // taken up again. Whoever gives context must release() before context goes.
     void prepare(const QString &location, QObject *context, std::function<void()> ready);
     // Whether prepare() has an answer for acquire() to take.
     bool isPrepared() const;

@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -27,7 +28,7 @@ void closeAway(int handle)
 } // namespace
 
 // What a claim found: the descriptor that holds it, or none, and whether another program holds
-// the device. A claim that nobody takes lets its descriptor go when the last of it goes.
+// the device; and who waits for it. A claim that nobody takes lets its descriptor go.
 struct ExclusiveLock::Claim
 {
     ~Claim()
@@ -43,7 +44,10 @@ struct ExclusiveLock::Claim
     // holder.
     void take()
     {
-        const int opened = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        int opened;
+        do {
+            opened = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        } while (opened < 0 && errno == EINTR);
         if (opened < 0)
             return;
         int result;
@@ -61,27 +65,52 @@ struct ExclusiveLock::Claim
     QByteArray path;
     int handle = -1;
     bool heldElsewhere = false;
-    bool taken = false; // prepare() has answered, on the caller's thread
-    bool current = true; // not given up: read and written on the caller's thread alone
+    // Under the mutex: whether the thread has answered, and whom it tells; nobody, once the claim
+    // is given up. A claim given up that answers lets its descriptor go at once, so that the
+    // device is not held for nobody.
+    std::mutex mutex;
+    bool answered = false;
+    QObject *context = nullptr;
+    std::function<void()> ready;
 };
 
 void ExclusiveLock::prepare(const QString &location, QObject *context, std::function<void()> ready)
 {
-    if (m_claim)
-        return;
+    const QByteArray path = QFile::encodeName(location);
+    if (m_claim && m_claim->path == path) {
+        // A claim given up but still waiting in the kernel is taken up again: a second one for
+        // the same device would find the first one's lock, and take the device for held.
+        const std::lock_guard<std::mutex> lock(m_claim->mutex);
+        if (!m_claim->answered) {
+            m_claim->context = context;
+            m_claim->ready = std::move(ready);
+            return;
+        }
+    }
+    release();
     m_claim = std::make_shared<Claim>();
-    m_claim->path = QFile::encodeName(location);
-    // The thread only holds the claim; its answer reaches the lock through context, and a claim
-    // given up meanwhile, or whose context has gone, just goes.
-    std::thread([claim = m_claim, context, ready = std::move(ready)] {
+    m_claim->path = path;
+    m_claim->context = context;
+    m_claim->ready = std::move(ready);
+    std::thread([claim = m_claim] {
         claim->take();
+        const std::lock_guard<std::mutex> lock(claim->mutex);
+        claim->answered = true;
+        if (!claim->context) {
+            if (claim->handle >= 0)
+                closeAway(std::exchange(claim->handle, -1));
+            return;
+        }
         QMetaObject::invokeMethod(
-            context,
-            [claim, ready] {
-                if (!claim->current)
-                    return;
-                claim->taken = true;
-                ready();
+            claim->context,
+            [claim] {
+                std::function<void()> ready;
+                {
+                    const std::lock_guard<std::mutex> lock(claim->mutex);
+                    ready = claim->ready;
+                }
+                if (ready)
+                    ready();
             },
             Qt::QueuedConnection);
     }).detach();
@@ -89,7 +118,10 @@ void ExclusiveLock::prepare(const QString &location, QObject *context, std::func
 
 bool ExclusiveLock::isPrepared() const
 {
-    return m_claim && m_claim->taken;
+    if (!m_claim)
+        return false;
+    const std::lock_guard<std::mutex> lock(m_claim->mutex);
+    return m_claim->answered && m_claim->context;
 }
 
 bool ExclusiveLock::acquire(const QString &location)
@@ -113,9 +145,15 @@ bool ExclusiveLock::acquire(const QString &location)
 void ExclusiveLock::release()
 {
     if (m_claim) {
-        m_claim->current = false;
-        m_claim.reset();
+        const std::lock_guard<std::mutex> lock(m_claim->mutex);
+        m_claim->context = nullptr;
+        m_claim->ready = nullptr;
+        if (m_claim->answered && m_claim->handle >= 0)
+            closeAway(std::exchange(m_claim->handle, -1));
     }
+    // One that has not answered stays, given up, for a prepare() of the same device to take up.
+    if (m_claim && m_claim->answered)
+        m_claim.reset();
     if (m_handle < 0)
         return;
     const int handle = int(std::exchange(m_handle, -1));

@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-
 namespace {
 
 // The system's words for an asynchronous failure are often stale; say what happened instead.
@@ -79,7 +78,14 @@ QtSerialDevice::QtSerialDevice(const QString &location)
     });
 }
 
-QtSerialDevice::~QtSerialDevice() = default;
+// The line closes as always, its last descriptor on a thread; and a claim under way is given up
+// before the port that its answer would be posted to goes.
+QtSerialDevice::~QtSerialDevice()
+{
+    if (m_port.isOpen())
+        closePort();
+    m_lock.release();
+}
 
 QString QtSerialDevice::location() const
 {

@@ -110,11 +110,12 @@ void QtSerialDevice::closePort()
     // would leave at a speed the module no longer uses. Its descriptor becomes one of /dev/null
     // first, where that does nothing, and the line keeps the module's speed until its last
     // descriptor, the lock's, has closed. Qt's exclusive mode is ended here for the same reason.
-    const int null = m_port.isOpen() && m_lock.isHeld() ? ::open("/dev/null", O_RDWR) : -1;
+    const int null
+        = m_port.isOpen() && m_lock.isHeld() ? ::open("/dev/null", O_RDWR | O_CLOEXEC) : -1;
     if (null >= 0) {
         const int line = int(m_port.handle());
         ::ioctl(line, TIOCNXCL);
-        ::dup2(null, line);
+        ::dup3(null, line, O_CLOEXEC);
         ::close(null);
     }
     m_port.close();

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 namespace {
@@ -26,6 +28,24 @@ int interruption()
         return SIGRTMIN;
     }();
     return signal;
+}
+
+// A line that hangs up while the driver waits ends the wait as if everything had been sent, and
+// so does a USB adapter being pulled out: the driver takes its failing requests for an empty
+// transmitter before the kernel has seen the adapter go. The line is asked once more: a hung-up
+// descriptor refuses everything, and most adapters' drivers ask the adapter for its lines.
+int lineGone(int descriptor)
+{
+    termios attributes;
+    if (::tcgetattr(descriptor, &attributes) != 0)
+        return errno;
+    pollfd look {descriptor, 0, 0};
+    if (::poll(&look, 1, 0) > 0 && (look.revents & (POLLHUP | POLLERR)))
+        return EIO;
+    int lines = 0;
+    if (::ioctl(descriptor, TIOCMGET, &lines) != 0 && errno != ENOTTY && errno != EINVAL)
+        return errno;
+    return 0;
 }
 
 } // namespace
@@ -54,11 +74,8 @@ void TransmitterWait::start(int descriptor, QObject *context, std::function<void
               do {
                   error = ::tcdrain(descriptor) == 0 ? 0 : errno;
               } while (error == EINTR && !m_stopping);
-              // A line that hangs up while the driver waits ends the wait as if everything had been
-              // sent; its descriptor refuses everything from then on.
-              termios attributes;
-              if (error == 0 && ::tcgetattr(descriptor, &attributes) != 0)
-                  error = errno;
+              if (error == 0)
+                  error = lineGone(descriptor);
               if (!m_stopping) {
                   QMetaObject::invokeMethod(
                       context,

@@ -68,6 +68,13 @@ DWORD Win32PendingIo::endFlush()
     return m_flushResult;
 }
 
+void Win32PendingIo::closeFlushPort()
+{
+    const bool flushRuns = m_flushThread && WaitForSingleObject(m_flushThread, 0) != WAIT_OBJECT_0;
+    if (m_flushPort && !flushRuns)
+        CloseHandle(std::exchange(m_flushPort, nullptr));
+}
+
 bool Win32PendingIo::settle(DWORD milliseconds) const
 {
     QVarLengthArray<HANDLE, 3> pending;

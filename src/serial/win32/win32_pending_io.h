@@ -32,6 +32,9 @@ struct Win32PendingIo
     // Once the flush thread has ended: what the driver answered, ERROR_SUCCESS when it had sent
     // everything.
     DWORD endFlush();
+    // Lets the flushes' own handle of the port go, unless a flush still uses it: the port's last
+    // handle to close is what tells the driver to let the device go.
+    void closeFlushPort();
 
     // Waits at most so long for the driver to end every request still with it; true once it has.
     bool settle(DWORD milliseconds) const;

@@ -93,6 +93,7 @@ void Win32SerialDevice::close()
         // has requests of its own.
         CancelIoEx(m_handle, nullptr);
         letGo = m_io->settle(closeWaitMs);
+        m_io->closeFlushPort();
         CloseHandle(std::exchange(m_handle, INVALID_HANDLE_VALUE));
     }
     Win32PendingIo::release(std::move(m_io));
