@@ -79,7 +79,9 @@ void TestDeviceMenu::start(const DeviceChoice &com1)
     system.settings = m_settings.get();
     system.chosen[0] = com1;
     createWindow(std::move(system));
-    m_journals = {m_com1->journal()};
+    if (!com1.device.isEmpty()) // the window put a device of its own behind COM1
+        m_com1 = m_created.last();
+    m_journals.append(m_com1->journal());
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window));
 }
@@ -88,6 +90,7 @@ void TestDeviceMenu::cleanup()
 {
     destroyWindow();
     m_created.clear();
+    m_journals.clear();
     m_moved.clear();
     m_failNew = false;
 }

@@ -4,6 +4,7 @@
 #include "serial/win32/win32_serial_device.h"
 
 #include "serial/line_settings.h"
+#include "serial/win32/win32_open_attempt.h"
 #include "serial/win32/win32_pending_io.h"
 
 #include <QCoreApplication>
@@ -68,25 +69,58 @@ Win32SerialDevice::Win32SerialDevice(const QString &location)
 
 Win32SerialDevice::~Win32SerialDevice()
 {
+    cancelOpen();
     close();
+}
+
+// The \\.\ form names COM10 and above too.
+QString Win32SerialDevice::path() const
+{
+    const QString device = QStringLiteral("\\\\.\\");
+    return m_location.startsWith(device) ? m_location : device + m_location;
+}
+
+bool Win32SerialDevice::prepareOpen()
+{
+    const auto ready = [this] {
+        reportReady();
+    };
+    if (m_opening && (m_opening->answered() || m_opening->wantAgain(&m_lineCheck, ready)))
+        return m_opening->answered();
+    m_opening = Win32OpenAttempt::start(path(), &m_lineCheck, ready);
+    return false;
+}
+
+// One under way stays, given up, for the next prepareOpen() to want again.
+void Win32SerialDevice::cancelOpen()
+{
+    if (m_opening)
+        m_opening->giveUp();
 }
 
 bool Win32SerialDevice::open(const LineSettings &settings)
 {
+    // What prepareOpen() opened, or else opened here.
+    DWORD code = ERROR_SUCCESS;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (m_opening && m_opening->answered()) {
+        handle = std::exchange(m_opening, {})->take(code);
+    } else {
+        handle = CreateFileW(reinterpret_cast<const wchar_t *>(path().utf16()),
+                             GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OVERLAPPED, nullptr);
+        code = GetLastError();
+    }
     close();
     m_error = Error::None; // a driver that kept the last opening's requests is told of no more
     m_errorString.clear();
+    m_handle = handle;
     m_io = std::make_unique<Win32PendingIo>();
-    if (m_io->setUpError() != ERROR_SUCCESS)
+    if (m_io->setUpError() != ERROR_SUCCESS) {
+        CloseHandle(std::exchange(m_handle, INVALID_HANDLE_VALUE));
         return fail(m_io->setUpError());
-    // The \\.\ form names COM10 and above too.
-    const QString device = QStringLiteral("\\\\.\\");
-    const QString path = m_location.startsWith(device) ? m_location : device + m_location;
-    m_handle
-        = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
-                      0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    }
     if (m_handle == INVALID_HANDLE_VALUE) {
-        const DWORD code = GetLastError();
         switch (code) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class Win32OpenAttempt;
 struct Win32PendingIo;
 
 // A real serial line through the Windows communications API. Nothing here waits for the line:
@@ -26,6 +27,8 @@ public:
     ~Win32SerialDevice() override;
 
     QString location() const override { return m_location; }
+    bool prepareOpen() override;
+    void cancelOpen() override;
     bool open(const LineSettings &settings) override;
     void close() override;
     bool apply(const LineSettings &settings) override;
@@ -49,6 +52,7 @@ private:
     // How soon a read that ended without a byte is started again.
     static constexpr int emptyReadRetryMs = 50;
 
+    QString path() const;
     bool begin();
     bool fail(DWORD systemError, Error error = Error::Io);
     bool checkLine();
@@ -63,6 +67,8 @@ private:
     HANDLE m_handle = INVALID_HANDLE_VALUE;
     // The requests of the current opening; a fresh one for each.
     std::unique_ptr<Win32PendingIo> m_io;
+    // CreateFile under way, or answered and not yet taken by open().
+    std::shared_ptr<Win32OpenAttempt> m_opening;
     QWinEventNotifier m_receivedNotifier;
     QWinEventNotifier m_writtenNotifier;
     QWinEventNotifier m_flushedNotifier;
