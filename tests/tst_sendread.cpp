@@ -400,6 +400,11 @@ void TestSendRead::editsKeepTheText_data()
                                         << QKeySequence(paste, paste, undo) << thousand.repeated(2);
     QTest::newRow("typed at the end of a full piece")
         << cut << "" << end << end << QKeySequence(x, y) << cut + "xy";
+    QTest::newRow("typed at the end of a full piece, undo, redo")
+        << cut << "" << end << end << QKeySequence(x, y, undo, redo) << cut + "xy";
+    QTest::newRow("pasted twice, undo, redo")
+        << thousand << thousand << 1000 << 1000 << QKeySequence(paste, paste, undo, redo)
+        << thousand.repeated(3);
     QTest::newRow("pasted over a cut") << line << thousand << 1000 << 1100 << QKeySequence(paste)
                                        << line.left(1000) + thousand + line.mid(1099);
     // The last piece emptied and typed again: a break typed there is a real one.

@@ -53,8 +53,10 @@ void TestSystemPorts::tty(const QString &name, const QString &device, const QStr
 void TestSystemPorts::initTestCase()
 {
     tty("tty1", {}); // a console: no hardware
-    tty("ttyS0", "pnp0/00:04", "4");
-    tty("ttyS2", "platform/serial8250", "0"); // a node the kernel keeps, no UART behind it
+    // UARTs of an ARM board's kind (never a node of this machine's own), the second a node the
+    // kernel keeps with no chip behind it, as the 8250 driver keeps them.
+    tty("ttyAMA0", "platform/9000000.pl011", "32");
+    tty("ttyAMA1", "platform/9001000.pl011", "0");
     folder("devices/usb1/1-1",
            {{"idVendor", "0403"},
             {"idProduct", "6001"},
@@ -96,8 +98,8 @@ void TestSystemPorts::listing_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("identity");
 
-    QTest::newRow("/dev/ttyS0") << "/dev/ttyS0 — 16550A UART"
-                                << "/dev/ttyS0";
+    QTest::newRow("/dev/ttyAMA0") << "/dev/ttyAMA0 — UART"
+                                  << "/dev/ttyAMA0";
     QTest::newRow("/dev/ttyUSB0") << "/dev/ttyUSB0 — FT232R USB UART (FTDI, serial A50285BI)"
                                   << "usb:0403:6001:serial=A50285BI:if00";
     QTest::newRow("/dev/ttyUSB2") << "/dev/ttyUSB2 — USB Serial (QinHeng, USB port 1-2)"
@@ -125,7 +127,7 @@ void TestSystemPorts::listing()
     for (const SystemPort &port : ports)
         devices += port.device;
     QCOMPARE(devices,
-             QStringList({"/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyUSB2", "/dev/ttyUSB3",
+             QStringList({"/dev/ttyAMA0", "/dev/ttyUSB0", "/dev/ttyUSB2", "/dev/ttyUSB3",
                           "/dev/ttyUSB5", "/dev/ttyUSB7", "/dev/ttyUSB10"}));
     const SystemPort port = ports[devices.indexOf(QTest::currentDataTag())];
     QCOMPARE(port.name, name);
@@ -143,8 +145,8 @@ void TestSystemPorts::foundAgain_data()
                                                << "/dev/ttyUSB4";
     QTest::newRow("an adapter not plugged in") << "usb:1a86:7523:port=1-9:if00"
                                                << "";
-    QTest::newRow("a device named by itself") << "/dev/pts/7"
-                                              << "/dev/pts/7";
+    QTest::newRow("a UART, by its node") << "/dev/ttyAMA0"
+                                         << "/dev/ttyAMA0";
 }
 
 // Plugged back while its old node was still held, an adapter comes back under the next number.

@@ -84,7 +84,7 @@ void Drained(PortPanel &panel, Sent sent, const PortPanels &panels)
         panel.task = Task::None;
         CloseOnceSent(panel, sent, panels);
     } else if (panel.task == Task::ChangingSpeedOnceSent || panel.task == Task::CodeLeaving) {
-        SpeedChangeSent(panel, sent, panels);
+        SpeedChangeSent(panel, sent);
     }
 }
 

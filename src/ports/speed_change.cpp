@@ -49,7 +49,7 @@ void step(PortPanel &panel, Task task)
 
 } // namespace
 
-void ChangeSpeed(PortPanel &panel, int row, const PortPanels &)
+void ChangeSpeed(PortPanel &panel, int row)
 {
     if (panel.task != Task::None)
         return;
@@ -92,7 +92,7 @@ void SpeedChangeDelayed(PortPanel &panel, const PortPanels &panels)
     }
 }
 
-void SpeedChangeSent(PortPanel &panel, Sent sent, const PortPanels &)
+void SpeedChangeSent(PortPanel &panel, Sent sent)
 {
     SerialPort &comm = *panel.comm;
     const SpeedRow &speed = speedTable[panel.speedRow];

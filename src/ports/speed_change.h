@@ -28,8 +28,8 @@ inline constexpr SpeedRow speedTable[5] = {
 // the driver says it has left, RTS active, 100 ms, the new settings. The window stays responsive
 // throughout; the steps follow one another as the panel's task (port_panel.h), and this panel's
 // speed commands and Send do nothing until the last has run, or the change has ended otherwise.
-void ChangeSpeed(PortPanel &panel, int row, const PortPanels &panels);
+void ChangeSpeed(PortPanel &panel, int row);
 // Goes on with the speed change once its step's wait has passed, or once what it waited for to
 // leave the line has left (or did not).
 void SpeedChangeDelayed(PortPanel &panel, const PortPanels &panels);
-void SpeedChangeSent(PortPanel &panel, Sent sent, const PortPanels &panels);
+void SpeedChangeSent(PortPanel &panel, Sent sent);

@@ -15,6 +15,12 @@ const QString nameKey = QStringLiteral("/name");
 
 } // namespace
 
+bool DeviceChoice::isSameDevice(const DeviceChoice &other) const
+{
+    return identity == other.identity
+        || StartOptions::deviceIdentity(device) == StartOptions::deviceIdentity(other.device);
+}
+
 std::optional<DeviceChoice> DeviceChoice::remembered(QSettings &settings, const QString &port)
 {
     if (settings.status() != QSettings::NoError)
@@ -61,12 +67,7 @@ std::array<DeviceChoice, 2> DeviceChoice::atStart(const StartOptions &options, Q
     }
     // A device that the other port has as well (by its option, or in settings edited by hand)
     // stays with the other; the devices the options were checked with never clash.
-    const auto clash = [&choices] {
-        return choices[0].identity == choices[1].identity
-            || StartOptions::deviceIdentity(choices[0].device)
-            == StartOptions::deviceIdentity(choices[1].device);
-    };
-    for (int port = 1; port >= 0 && clash(); --port) {
+    for (int port = 1; port >= 0 && choices[0].isSameDevice(choices[1]); --port) {
         if (kept[port])
             choices[port] = defaults[port];
     }

@@ -27,6 +27,9 @@ struct DeviceChoice
 
     static DeviceChoice of(const QString &device) { return {device, device, {}}; }
 
+    // Whether the other is the same device: the same adapter, or the same file behind any name.
+    bool isSameDevice(const DeviceChoice &other) const;
+
     // What the settings keep for the port ("COM1"), when it is something that can be used: a
     // file that cannot be read, or a value that is no device, is as if nothing were kept.
     static std::optional<DeviceChoice> remembered(QSettings &settings, const QString &port);

@@ -78,9 +78,7 @@ void DeviceChooser::choose(const DeviceChoice &choice)
         return; // the port was opened meanwhile
     // The built-in default, too, may be what the other panel has.
     const DeviceChoice &other = m_other->choice();
-    if (choice.identity == other.identity
-        || StartOptions::deviceIdentity(choice.device)
-            == StartOptions::deviceIdentity(other.device)) {
+    if (choice.isSameDevice(other)) {
         emit failed(Failure(
             Failure::PortInUse,
             tr("%1 keeps its device: %2 is the device of %3.")

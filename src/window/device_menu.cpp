@@ -3,7 +3,6 @@
 
 #include "window/device_menu.h"
 
-#include "window/start_options.h"
 
 #include <QActionGroup>
 
@@ -40,20 +39,16 @@ void DeviceMenu::addPorts(const QList<SystemPort> &ports)
     const bool named = mine.identity == mine.device;
     bool mineListed = false;
     for (const SystemPort &port : ports) {
-        const bool current = port.identity == mine.identity
-            || (named
-                && StartOptions::deviceIdentity(port.device)
-                    == StartOptions::deviceIdentity(mine.device));
-        const bool others = isOthers(port);
+        const DeviceChoice listed {port.device, port.identity, port.name};
+        const bool current = named ? listed.isSameDevice(mine) : port.identity == mine.identity;
+        const bool others = listed.isSameDevice(m_panels.other);
         mineListed = mineListed || current;
         QAction *entry = new QAction(
             others ? tr("%1 — in use by %2").arg(port.name, m_panels.otherPort) : port.name, group);
         entry->setCheckable(true);
         entry->setChecked(current);
         entry->setEnabled(m_panels.choosable && !others);
-        connect(entry, &QAction::triggered, this, [this, port] {
-            emit chosen({port.device, port.identity, port.name});
-        });
+        connect(entry, &QAction::triggered, this, [this, listed] { emit chosen(listed); });
     }
     // The device the port has, when the list does not: an adapter chosen by what it is and not
     // plugged in now, or a device named by hand (a pseudo-terminal, a port the system does not
@@ -68,11 +63,4 @@ void DeviceMenu::addPorts(const QList<SystemPort> &ports)
     }
     m_looking->setVisible(false);
     insertActions(m_looking, group->actions());
-}
-
-bool DeviceMenu::isOthers(const SystemPort &port) const
-{
-    return port.identity == m_panels.other.identity
-        || StartOptions::deviceIdentity(port.device)
-        == StartOptions::deviceIdentity(m_panels.other.device);
 }

@@ -36,7 +36,6 @@ signals:
 
 private:
     void addPorts(const QList<SystemPort> &ports);
-    bool isOthers(const SystemPort &port) const;
 
     const Panels m_panels;
     QAction *m_looking = nullptr;

@@ -178,7 +178,7 @@ void MainWindow::bindPanel(PortPanel &panel, int index, QPushButton *close, QPus
     on(close, &QPushButton::clicked, [this](PortPanel &panel, bool) { Close(panel, m_panels); });
     for (int row = 0; row < 5; ++row) {
         on(panel.speedCommands[row], &QPushButton::clicked,
-           [this, row](PortPanel &panel, bool) { ChangeSpeed(panel, row, m_panels); });
+           [row](PortPanel &panel, bool) { ChangeSpeed(panel, row); });
     }
     on(send, &QPushButton::clicked, [](PortPanel &panel, bool) { Send(panel); });
     on(read, &QPushButton::clicked, [](PortPanel &panel, bool) { Read(panel); });

@@ -29,7 +29,7 @@ struct PortSystem
     PortListing::Lister list = [] {
         return systemPorts();
     };
-    // The device a port's identity has now.
+    // The device a listed port's identity has now; asked only of adapters kept by what they are.
     std::function<std::optional<QString>(const QString &identity)> find
         = [](const QString &identity) {
               return deviceOf(identity);

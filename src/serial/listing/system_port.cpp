@@ -29,8 +29,5 @@ std::optional<QString> deviceOf(const QString &identity, const QString &sysfs)
         if (port.identity == identity)
             return port.device;
     }
-    // A device named by itself: a pseudo-terminal, a by-id link, a UART, \\.\CNCA0.
-    if (!identity.startsWith(QLatin1String("usb:")))
-        return identity;
     return std::nullopt;
 }

@@ -35,7 +35,6 @@ QList<SystemPort> systemPorts(const QString &sysfs = QStringLiteral("/sys"));
 // The same, as each system lists them, in no particular order.
 QList<SystemPort> listedPorts(const QString &sysfs);
 
-// The device the port of that identity has now, or nothing when no such port is present; an
-// identity that is a device is that device.
+// The device the port of that identity has now, or nothing when no such port is present.
 std::optional<QString> deviceOf(const QString &identity,
                                 const QString &sysfs = QStringLiteral("/sys"));
