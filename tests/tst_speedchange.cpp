@@ -3,6 +3,7 @@
 
 #include "fake_serial_device.h"
 #include "window/main_window.h"
+#include "window/text_box.h"
 #include "window_test.h"
 
 #include <QLabel>
@@ -318,6 +319,10 @@ void TestSpeedChange::sentTextLeavesFirst_data()
     QTest::newRow("speed change") << change << 150 << -1 << sequence << QStringList();
     QTest::newRow("speed change, transmitter still busy")
         << change << 50 << 200 << sequence << QStringList();
+    // A driver that says sent as soon as the adapter has the bytes, which still sends them: RTS
+    // drops no sooner than the text needs at 9600 baud after it was written.
+    QTest::newRow("text, then a speed change; the driver says sent at once")
+        << QStringList {"Command2", "Command10"} << 0 << -1 << sequence << QStringList();
     QTest::newRow("speed change, line stopped")
         << change << -1 << -1 << QStringList() << QStringList {"8019", "did not start", "96 bytes"};
     QTest::newRow("speed change, then CLOSE")
@@ -364,6 +369,8 @@ void TestSpeedChange::sentTextLeavesFirst()
         at(transmitterDoneMs, [this] { m_com1->setTransmitting(false); });
     if (clicks.size() > 1)
         at(50, [&] { click(clicks[1]); });
+    if (clicks[0] == u"Command2")
+        box("Text1")->setText(QString(96, u'x')); // 100 ms at 9600 baud
     QElapsedTimer clock;
     clock.start();
     const qsizetype before = m_com1->events().size();
@@ -375,11 +382,13 @@ void TestSpeedChange::sentTextLeavesFirst()
         !boxes().isEmpty() || (!steps.isEmpty() && m_com1->log().last() == steps.last()), 5000);
 
     QStringList done;
-    qint64 leftAt = -1, firstStepAt = -1;
+    qint64 leftAt = -1, firstStepAt = -1, textAt = -1;
     for (const FakeSerialDevice::Event &event : m_com1->events().mid(before)) {
         if (event.what == u"sent" && leftAt < 0)
             leftAt = event.atNs;
-        if (event.what == u"sent" || event.what == u"read")
+        if (event.what.startsWith(u"write 78"))
+            textAt = event.atNs; // Send's text, not a step
+        if (event.what == u"sent" || event.what == u"read" || event.atNs == textAt)
             continue;
         if (done.isEmpty())
             firstStepAt = event.atNs;
@@ -388,6 +397,8 @@ void TestSpeedChange::sentTextLeavesFirst()
     QCOMPARE(done, steps);
     if (queueLeavesMs >= 0)
         QVERIFY(leftAt >= 0 && firstStepAt >= leftAt); // not before the text had left
+    if (textAt >= 0)
+        QVERIFY(firstStepAt - textAt >= 100 * ms);
     QCOMPARE(m_com1->isOpen(), !steps.contains("close"));
     QCOMPARE(boxes().size(), message.isEmpty() ? 0 : 1);
     for (const QString &words : message)

@@ -20,14 +20,20 @@ Drain::Drain(SerialPort *comm, QObject *parent)
 {
     m_looks.setInterval(lookEveryMs);
     connect(&m_looks, &QTimer::timeout, this, &Drain::look);
+    m_rest.setSingleShot(true);
+    m_rest.setTimerType(Qt::PreciseTimer);
+    connect(&m_rest, &QTimer::timeout, this, [this] {
+        const bool same = m_comm->portOpen() && m_comm->openCount() == m_opening;
+        end(same ? Sent::All : Sent::Interrupted);
+    });
     connect(m_comm, &SerialPort::sent, this, &Drain::onSent);
 }
 
 bool Drain::start()
 {
-    if (m_comm->drain())
-        return true;
     m_opening = m_comm->openCount();
+    if (m_comm->drain())
+        return !waitForTheLine();
     m_unsent = m_comm->bytesToWrite();
     m_deadline = deadlineFor(m_unsent);
     m_looks.start();
@@ -50,13 +56,26 @@ void Drain::look()
 void Drain::onSent()
 {
     // Asked again, in case more was written since the driver was asked.
-    if (m_looks.isActive() && m_comm->openCount() == m_opening && m_comm->drain())
+    if (!m_looks.isActive() || m_comm->openCount() != m_opening || !m_comm->drain())
+        return;
+    m_looks.stop();
+    if (!waitForTheLine())
         end(Sent::All);
+}
+
+// The driver has answered; whether the line still needs time for what was written, and then a
+// timer waits for it.
+bool Drain::waitForTheLine()
+{
+    const qint64 rest = m_comm->millisecondsUntilSent();
+    if (rest > 0)
+        m_rest.start(int(rest));
+    return rest > 0;
 }
 
 void Drain::end(Sent sent)
 {
-    m_looks.stop();
+    stop();
     emit finished(sent);
 }
 

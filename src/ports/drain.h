@@ -15,10 +15,11 @@ enum class Sent {
     Interrupted, // the port was closed, or closed and opened again, meanwhile
 };
 
-// Waits until everything written to a port has left the host, as a real line takes its time over
-// it, and gives up once the line has taken nothing for the time the rest needs at the port's
-// speed and a second more. It holds nothing up meanwhile: the window, the other port and their
-// own waits go on, and the result comes as a signal.
+// Waits until everything written to a port has left the line: the driver says so, and the line
+// has had the time everything written needs at its speed since it was written, as many drivers
+// say so while the adapter is still sending. It gives up once the line has taken nothing for the
+// time the rest needs and a second more. It holds nothing up meanwhile: the window, the other
+// port and their own waits go on, and the result comes as a signal.
 class Drain : public QObject
 {
     Q_OBJECT
@@ -29,7 +30,11 @@ public:
     // True when everything has left already; otherwise finished() follows, unless stop() comes
     // first.
     bool start();
-    void stop() { m_looks.stop(); }
+    void stop()
+    {
+        m_looks.stop();
+        m_rest.stop();
+    }
 
 signals:
     void finished(Sent sent);
@@ -37,11 +42,13 @@ signals:
 private:
     void look();
     void onSent();
+    bool waitForTheLine();
     void end(Sent sent);
     QDeadlineTimer deadlineFor(qint64 unsent) const;
 
     SerialPort *const m_comm;
     QTimer m_looks;
+    QTimer m_rest; // the driver has said sent: the time the line still needs
     QDeadlineTimer m_deadline;
     qint64 m_unsent = 0;
     quint32 m_opening = 0;

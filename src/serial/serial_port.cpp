@@ -160,9 +160,16 @@ qint64 SerialPort::millisecondsToSend(qint64 bytes) const
     return (bytes * bitsPerByte * 1000 + m_line.baudRate - 1) / m_line.baudRate;
 }
 
+// Many drivers say "sent" once the adapter has the bytes (cdc-acm, pl2303, ch341, and on Windows
+// serial.sys once they are in the UART's FIFO), while the adapter still puts them on the wire. The
+// margin covers what even a driver that asks the chip cannot tell: a character in the shift
+// register, USB frames, the driver's polls.
 qint64 SerialPort::millisecondsUntilSent() const
 {
-    return std::max<qint64>(m_sentBy - QDeadlineTimer::current().deadline(), 0);
+    if (m_sentBy == 0)
+        return 0;
+    const qint64 margin = millisecondsToSend(2) + 20;
+    return std::max<qint64>(m_sentBy + margin - QDeadlineTimer::current().deadline(), 0);
 }
 
 bool SerialPort::drain()

@@ -55,8 +55,9 @@ public:
     qint64 bytesToWrite() const;
     // How long so many bytes take on the line at its current settings.
     qint64 millisecondsToSend(qint64 bytes) const;
-    // How long, at the least, what Output took still needs to leave at the line's speed, however
-    // little of it the driver counts as unsent.
+    // How long, at the least, what Output took still needs to have left the line: its time at
+    // the line's speed from when it was written, however little of it the driver counts as
+    // unsent, and a small margin for what no driver tells.
     qint64 millisecondsUntilSent() const;
     // Whether everything Output took has left the host, the adapter's transmitter included; when
     // that is not known at once, sent() follows once it is.

@@ -333,7 +333,13 @@ class EndToEnd(Person, unittest.TestCase):
         until it has left before RTS drops, and so does CLOSE before the line closes."""
         self.open_port(1)
         self.program.wait_for_event(self.device(1), "settings 9600")
-        # More than socat and both pseudo-terminals hold, pasted as one line.
+        # More than socat and both pseudo-terminals hold, pasted as one line, at 115200 baud,
+        # where it needs 11.4 s on a line: however soon a pseudo-terminal says it has left,
+        # RTS drops and the line closes only then.
+        changed = time.monotonic()
+        self.click("Command10")
+        self.sequence(1, 115200, changed)
+        self.assertEqual(self.lines[0].read(1), b"\x00")
         text = "0123456789ABCDEF" * 8192
         for command, last_step in (("Command10", "settings 115200"), ("Command9", "close")):
             desktop.set_clipboard(text)
@@ -348,10 +354,11 @@ class EndToEnd(Person, unittest.TestCase):
             self.assertEqual(steps, [], command)  # nothing but the text yet
             received = self.lines[0].read(len(text), timeout=30)  # the far end reads again
             self.assertEqual(received, text.encode(), command)
-            self.program.wait_for_event(self.device(1), last_step, start)
+            self.program.wait_for_event(self.device(1), last_step, start, timeout=30)
             first = next(e for e in self.program.events(self.device(1))
                          if e.at > start and not e.what.startswith("write"))
             self.assertEqual(self.written(1, start, first.at), len(text), command)
+            self.assertGreaterEqual(first.at - start, len(text) * 10 / 115200, command)
             if command == "Command10":
                 self.assertEqual(self.lines[0].read(1), b"\x00")
                 self.sequence(1, 115200, first.at - 1e-6)
