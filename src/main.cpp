@@ -18,6 +18,14 @@ int main(int argc, char *argv[])
     // Qt sees only the program's own name: the options are ours alone.
     int qtArgc = argc > 0 ? 1 : 0;
     QCoreApplication::setApplicationVersion(QStringLiteral(PROGRAM_VERSION));
+    // The user's choices of device, in the user's own configuration folder. A file, on Windows
+    // too: Windows' registry settings would make their key as soon as they are read, and
+    // nothing is to appear until the user chooses.
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Korvane"),
+                       QStringLiteral("korvane-speed-demo"));
+    PortSystem system;
+    system.settings = &settings;
+    system.builtIn = {QString::fromUtf8(defaultCom1Device), QString::fromUtf8(defaultCom2Device)};
     StartOptions options;
     {
         // The options are read before there is a window, so that --help works without a display.
@@ -26,6 +34,8 @@ int main(int argc, char *argv[])
         options = StartOptions::parse(StartOptions::arguments(argc, argv),
                                       QString::fromUtf8(defaultCom1Device),
                                       QString::fromUtf8(defaultCom2Device));
+        if (options.outcome == StartOptions::Run)
+            system.chosen = DeviceChoice::atStart(options, settings);
         if (options.outcome == StartOptions::ListPorts) {
             for (const SystemPort &port : systemPorts())
                 options.message += port.name + u'\n';
@@ -43,15 +53,6 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("com.korvane.speeddemo"));
     app.setWindowIcon(QIcon(QStringLiteral(":/packaging/korvane-speed-demo-64.png")));
 
-    // The user's choices of device, in the user's own configuration folder. A file, on Windows
-    // too: Windows' registry settings would make their key as soon as they are read, and
-    // nothing is to appear until the user chooses.
-    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Korvane"),
-                       QStringLiteral("korvane-speed-demo"));
-    PortSystem system;
-    system.settings = &settings;
-    system.builtIn = {QString::fromUtf8(defaultCom1Device), QString::fromUtf8(defaultCom2Device)};
-    system.chosen = DeviceChoice::atStart(options, settings);
     MainWindow window(SerialDevice::create(system.chosen[0].device),
                       SerialDevice::create(system.chosen[1].device), system);
     window.show();

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 namespace {
@@ -36,7 +37,7 @@ private slots:
     void choosing();
 
 private:
-    void start(const DeviceChoice &com1 = {});
+    void start(const DeviceChoice &com1 = {}, const DeviceChoice &com2 = {});
     // The menu as F4 on COM1's OPEN opens it, once the ports are listed: "text", with
     // " [x]" when checked and " (off)" when it cannot be chosen.
     QStringList openMenu();
@@ -46,40 +47,48 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<QSettings> m_settings;
     QString m_moved; // the node the adapter has now, when renumbered
-    QList<FakeSerialDevice *> m_created; // for COM1, the last is the one it has
+    QList<FakeSerialDevice *> m_created; // gone, but for the last made for a node
+    QStringList m_nodes; // of each
     QList<std::shared_ptr<const QList<FakeSerialDevice::Event>>> m_journals; // all COM1 had
     bool m_failNew = false;
+    std::atomic<bool> m_listedHere = false;
 };
 
-void TestDeviceMenu::start(const DeviceChoice &com1)
+void TestDeviceMenu::start(const DeviceChoice &com1, const DeviceChoice &com2)
 {
     m_settings = std::make_unique<QSettings>(m_dir.filePath("settings.conf"), QSettings::IniFormat);
     m_settings->clear();
     PortSystem system;
-    system.list = [] {
-        return QList<SystemPort> {
-            {"/dev/fake1", "/dev/fake1 — 16550A UART", "/dev/fake1"},
-            {"/dev/fake2", "/dev/fake2 — 16550A UART", "/dev/fake2"},
-            {adapter, adapter + " — FT232R USB UART (FTDI, serial A50285BI)", adapterIdentity}};
-    };
-    system.find = [this](const QString &identity) {
-        if (identity != adapterIdentity)
-            return std::optional(identity);
-        if (m_moved == u"gone")
-            return std::optional<QString>();
-        return std::optional(m_moved.isEmpty() ? adapter : m_moved);
+    // The adapter where the row has put it; never listed on the window's thread.
+    system.list = [this] {
+        m_listedHere = m_listedHere || QThread::currentThread() == qApp->thread();
+        QList<SystemPort> ports {{"/dev/fake1", "/dev/fake1 — 16550A UART", "/dev/fake1"},
+                                 {"/dev/fake2", "/dev/fake2 — 16550A UART", "/dev/fake2"}};
+        const QString node = m_moved.isEmpty() ? adapter : m_moved;
+        if (m_moved != u"gone")
+            ports += {node, node + " — FT232R USB UART (FTDI, serial A50285BI)", adapterIdentity};
+        if (m_moved.startsWith(u'/')) // another adapter now has its old node
+            ports += {adapter, adapter + " — USB Serial (QinHeng, USB port 1-2)",
+                      "usb:1a86:7523:port=1-2:if00", "1-2", "USB Serial"};
+        return ports;
     };
     system.create = [this](const QString &device) {
         m_created.append(new FakeSerialDevice(device));
+        m_nodes.append(device);
         m_journals.append(m_created.last()->journal());
         if (m_failNew)
             m_created.last()->failNextWith(SerialDevice::Error::NotFound);
         return std::unique_ptr<SerialDevice>(m_created.last());
     };
     system.settings = m_settings.get();
-    system.chosen[0] = com1;
+    system.chosen = {com1, com2};
     createWindow(std::move(system));
-    if (!com1.device.isEmpty()) // the window put a device of its own behind COM1
+    if (!com2.device.isEmpty()) { // the window put a device of its own behind COM2
+        m_com2 = m_created.takeLast();
+        m_nodes.removeLast();
+        m_journals.removeLast();
+    }
+    if (!com1.device.isEmpty()) // and COM1
         m_com1 = m_created.last();
     m_journals.append(m_com1->journal());
     m_window->show();
@@ -90,9 +99,11 @@ void TestDeviceMenu::cleanup()
 {
     destroyWindow();
     m_created.clear();
+    m_nodes.clear();
     m_journals.clear();
     m_moved.clear();
     m_failNew = false;
+    QVERIFY(!m_listedHere);
 }
 
 QStringList TestDeviceMenu::openMenu()
@@ -163,32 +174,47 @@ void TestDeviceMenu::entries()
 
 void TestDeviceMenu::choosing_data()
 {
-    QTest::addColumn<QString>("entry"); // or, after "typed:", what is typed
+    // Steps: an entry; after "typed:", what is typed; "moved" or "gone": where the adapter is
+    // from then on; first, "other" and a device: what COM2 starts with.
+    QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("device"); // COM1's afterwards
     QTest::addColumn<QString>("kept"); // the device the settings keep for COM1
-    QTest::addColumn<int>("refusal");
+    QTest::addColumn<int>("refusal"); // of the choice
+    QTest::addColumn<int>("atOpen"); // what OPEN says: the device fails with 8002
 
     const QString typed = windows ? "COM9" : "/dev/pts/9";
-    QTest::newRow("a listed adapter") << adapter << adapter << adapter << 0;
-    QTest::newRow("typed") << "typed:" + typed << typed << typed << 0;
+    QTest::newRow("a listed adapter") << adapter << adapter << adapter << 0 << 8002;
+    QTest::newRow("typed") << "typed:" + typed << typed << typed << 0 << 8002;
     if (!windows) // the fakes' names are no COM names
         QTest::newRow("typed, the other's device") << "typed:/dev/fake2"
                                                    << "/dev/fake1"
-                                                   << "" << 8005;
+                                                   << "" << 8005 << 8002;
     QTest::newRow("typed, no serial port")
         << "typed:" + (windows ? "LPT1" : m_dir.filePath("settings.conf")) << "/dev/fake1"
-        << "" << 8002;
+        << "" << 8002 << 8002;
     QTest::newRow("the adapter, then the built-in default") << adapter + ",Built-in"
                                                             << "/dev/fake1"
-                                                            << "" << 0;
-    // Plugged back as another node, it is found at OPEN and opened there.
+                                                            << "" << 0 << 8002;
+    if (windows) // Windows keeps the adapter's COM name
+        return;
     // Not plugged in at OPEN: refused, rather than its old node opened, which may be another's.
-    if (!windows)
-        QTest::newRow("the adapter, gone") << adapter + ",gone" << adapter << adapter << 0;
-    if (!windows) // Windows keeps the adapter's COM name
-        QTest::newRow("the adapter, renumbered") << adapter + ",moved"
-                                                 << "/dev/ttyUSB1"
-                                                 << "/dev/ttyUSB1" << 0;
+    QTest::newRow("the adapter, gone") << adapter + ",gone" << adapter << adapter << 0 << 8002;
+    // Plugged back as another node, with another adapter at its old one: found at OPEN and
+    // opened there.
+    QTest::newRow("the adapter, renumbered") << adapter + ",moved"
+                                             << "/dev/ttyUSB1"
+                                             << "/dev/ttyUSB1" << 0 << 8002;
+    // COM2's adapter is compared by what it is, and followed to its new node.
+    const QString others = "other " + adapter + ",moved,";
+    QTest::newRow("another adapter at the other's old node")
+        << others + adapter + " — USB Serial" << adapter << adapter << 0 << 8002;
+    QTest::newRow("typed, the other's adapter at its new node") << others + "typed:/dev/ttyUSB1"
+                                                                << "/dev/fake1"
+                                                                << "" << 8005 << 8002;
+    QTest::newRow("the adapter, moved to the other's node")
+        << "other /dev/ttyUSB1," + adapter + ",moved"
+        << "/dev/ttyUSB1"
+        << "/dev/ttyUSB1" << 0 << 8005;
 }
 
 // A choice holds at once: the panel's tooltip, its accessible description and every message
@@ -200,11 +226,20 @@ void TestDeviceMenu::choosing()
     QFETCH(QString, device);
     QFETCH(QString, kept);
     QFETCH(int, refusal);
+    QFETCH(int, atOpen);
 
-    start();
-    for (const QString &step : entry.split(',')) {
+    QStringList steps = entry.split(',');
+    DeviceChoice other;
+    if (steps.first().startsWith("other ")) {
+        const QString device = steps.takeFirst().mid(6);
+        other = device == adapter
+            ? DeviceChoice {adapter, adapterIdentity, adapter + " — FT232R USB UART"}
+            : DeviceChoice::of(device);
+    }
+    start({}, other);
+    for (const QString &step : steps) {
         if (step == u"moved" || step == u"gone") {
-            m_moved = step == u"moved" ? device : step;
+            m_moved = step == u"moved" ? "/dev/ttyUSB1" : step;
             continue;
         }
         openMenu();
@@ -228,9 +263,13 @@ void TestDeviceMenu::choosing()
     QCOMPARE(status("Label6"), QStringLiteral("未打开"));
     // OPEN fails, on the device the choice put there or on the one it finds at OPEN; an adapter
     // gone is not looked for under its old node.
-    (m_created.isEmpty() ? m_com1 : m_created.last())->failNextWith(SerialDevice::Error::NotFound);
+    // COM1's device: the last made for the node it has, else the one it started with.
+    const QString node = m_window->findChild<SerialPort *>("MSComm1")->device();
+    const qsizetype made = m_nodes.lastIndexOf(node);
+    (made < 0 ? m_com1 : m_created[made])->failNextWith(SerialDevice::Error::NotFound);
     m_failNew = true;
     click("Command8");
+    QTRY_VERIFY(m_window->findChild<QMessageBox *>());
     const auto opened = [this] {
         for (const auto &journal : m_journals) {
             for (const FakeSerialDevice::Event &event : *journal) {
@@ -240,16 +279,17 @@ void TestDeviceMenu::choosing()
         }
         return false;
     };
-    QCOMPARE(opened(), m_moved != u"gone");
+    QCOMPARE(opened(), m_moved != u"gone" && atOpen == 8002);
     auto *frame = m_window->findChild<QGroupBox *>("Frame1");
     const QString named = "COM1 (" + device + ")";
     QVERIFY2(frame->toolTip().contains(named), qPrintable(frame->toolTip()));
     QVERIFY(frame->accessibleDescription().contains(named));
-    QTRY_VERIFY(m_window->findChild<QMessageBox *>());
-    QVERIFY2(m_window->findChild<QMessageBox *>()->text().contains(named),
-             qPrintable(m_window->findChild<QMessageBox *>()->text()));
+    const QString said = m_window->findChild<QMessageBox *>()->text();
+    QVERIFY2(said.contains(named) && said.contains(QString::number(atOpen)), qPrintable(said));
     QSettings settings(m_dir.filePath("settings.conf"), QSettings::IniFormat);
     QCOMPARE(settings.value("COM1/device").toString(), kept);
+    const QString name = settings.value("COM1/name").toString();
+    QVERIFY2(name.isEmpty() || name.startsWith(kept + " — "), qPrintable(name));
 }
 
 QTEST_MAIN(TestDeviceMenu)

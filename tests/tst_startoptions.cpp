@@ -78,7 +78,8 @@ void TestStartOptions::parse_data()
         device, "/dev/ttyACM0");
     refuse("one device twice", {"--com1", device, "--com2", device}, device);
     refuse("a link and its device", {"--com1", m_dir.filePath("by-id"), "--com2", device}, device);
-    refuse("the other's default", {"--com1", "D2"}, "D2");
+    // Settled once the other's remembered device is known.
+    row("the other's default", {"--com1", "D2"}, StartOptions::Run, "D2", "D2");
     refuse("a file that is no device", {"--com2", m_dir.filePath("notes.txt")}, "not a serial");
 }
 
@@ -120,14 +121,21 @@ void TestStartOptions::choicesAtStart_data()
     QTest::newRow("kept") << QStringList() << keptA << QStringList {"A", "D2"};
     QTest::newRow("an option wins")
         << QStringList {"--com1", "B"} << keptA << QStringList {"B", "D2"};
-    QTest::newRow("kept, the other's option")
-        << QStringList {"--com2", "A"} << keptA << QStringList {"D1", "A"};
+    // Kept by what it is: its old node may be another adapter's by now.
+    QTest::newRow("kept, the other's option at its node")
+        << QStringList {"--com2", "A"} << keptA << QStringList {"A", "A"};
+    QTest::newRow("an option at the other's default, the other keeps another")
+        << QStringList {"--com1", "D2"} << QByteArray("[COM2]\ndevice=B\n")
+        << QStringList {"D2", "B"};
+    QTest::newRow("an option at the other's default")
+        << QStringList {"--com1", "D2"} << QByteArray() << QStringList {"refused"};
     QTest::newRow("malformed") << QStringList() << QByteArray("[COM1\ndevice=A\n")
                                << QStringList {"D1", "D2"};
     QTest::newRow("kept, no device")
         << QStringList() << QByteArray("[COM2]\ndevice=NOTES\n") << QStringList {"D1", "D2"};
-    QTest::newRow("kept, both the same")
-        << QStringList() << keptA + "[COM2]\ndevice=A\nidentity=A\n"
+    QTest::newRow("kept, both the same adapter")
+        << QStringList()
+        << keptA + "[COM2]\ndevice=B\nidentity=usb:0403:6001:serial=A50285BI:if00\n"
         << QStringList {"A", "D2"};
 }
 
@@ -155,10 +163,14 @@ void TestStartOptions::choicesAtStart()
     file.write(named(QString::fromLatin1(settings)).toUtf8());
     file.close();
     QSettings kept(file.fileName(), QSettings::IniFormat);
-    const StartOptions options = StartOptions::parse(
+    StartOptions options = StartOptions::parse(
         named(arguments.join("\n")).split("\n", Qt::SkipEmptyParts), names[0], names[1]);
     const std::array<DeviceChoice, 2> choices = DeviceChoice::atStart(options, kept);
-    QCOMPARE(QStringList({choices[0].device, choices[1].device}),
+    if (options.outcome == StartOptions::Refuse)
+        QVERIFY2(options.message.contains(names[1]), qPrintable(options.message));
+    QCOMPARE(options.outcome == StartOptions::Refuse
+                 ? QStringList {"refused"}
+                 : QStringList({choices[0].device, choices[1].device}),
              named(devices.join("\n")).split("\n"));
 }
 

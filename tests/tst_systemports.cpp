@@ -91,6 +91,18 @@ void TestSystemPorts::initTestCase()
         tty(name, "usb1/1-5/1-5:1.0/" + name);
         folder("devices/usb1/1-5/1-5:1.0/" + name, {{"port_number", QString::number(port)}});
     }
+    // Cloned chips that share one serial number.
+    for (const QString socket : {"1-6", "1-7"}) {
+        folder("devices/usb1/" + socket,
+               {{"idVendor", "0403"},
+                {"idProduct", "6001"},
+                {"manufacturer", "FTDI"},
+                {"product", "FT232R USB UART"},
+                {"serial", "KV4242"}});
+        folder("devices/usb1/" + socket + '/' + socket + ":1.0", {{"bInterfaceNumber", "00"}});
+        const QString name = socket == u"1-6" ? "ttyUSB11" : "ttyUSB12";
+        tty(name, "usb1/" + socket + '/' + socket + ":1.0/" + name);
+    }
 }
 
 void TestSystemPorts::listing_data()
@@ -113,6 +125,9 @@ void TestSystemPorts::listing_data()
                                   << "usb:110a:1410:serial=TAKX1:if00";
     QTest::newRow("/dev/ttyUSB7") << "/dev/ttyUSB7 — UPort 1410 (serial TAKX1, port 3)"
                                   << "usb:110a:1410:serial=TAKX1:if00:port2";
+    QTest::newRow("/dev/ttyUSB12")
+        << "/dev/ttyUSB12 — FT232R USB UART (FTDI, serial KV4242, USB port 1-7)"
+        << "usb:0403:6001:serial=KV4242:if00:at=1-7";
 }
 
 // Every port by its name and identity, in the order of the nodes' numbers; no console, no
@@ -126,9 +141,10 @@ void TestSystemPorts::listing()
     QStringList devices;
     for (const SystemPort &port : ports)
         devices += port.device;
-    QCOMPARE(devices,
-             QStringList({"/dev/ttyAMA0", "/dev/ttyUSB0", "/dev/ttyUSB2", "/dev/ttyUSB3",
-                          "/dev/ttyUSB5", "/dev/ttyUSB7", "/dev/ttyUSB10"}));
+    QCOMPARE(
+        devices,
+        QStringList({"/dev/ttyAMA0", "/dev/ttyUSB0", "/dev/ttyUSB2", "/dev/ttyUSB3", "/dev/ttyUSB5",
+                     "/dev/ttyUSB7", "/dev/ttyUSB10", "/dev/ttyUSB11", "/dev/ttyUSB12"}));
     const SystemPort port = ports[devices.indexOf(QTest::currentDataTag())];
     QCOMPARE(port.name, name);
     QCOMPARE(port.identity, identity);
@@ -137,15 +153,40 @@ void TestSystemPorts::listing()
 void TestSystemPorts::foundAgain_data()
 {
     QTest::addColumn<QString>("identity");
-    QTest::addColumn<QString>("device"); // empty: not present
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("device"); // empty: not present; "A B": cannot be told apart
 
+    const QString twin = "usb:0403:6001:serial=KV4242:if00";
     QTest::newRow("by serial number, renumbered") << "usb:0403:6001:serial=A50285BI:if00"
+                                                  << ""
                                                   << "/dev/ttyUSB1";
     QTest::newRow("by USB socket, renumbered") << "usb:1a86:7523:port=1-2:if00"
+                                               << ""
                                                << "/dev/ttyUSB4";
-    QTest::newRow("an adapter not plugged in") << "usb:1a86:7523:port=1-9:if00"
+    QTest::newRow("a twin, by its socket") << twin + ":at=1-7"
+                                           << ""
+                                           << "/dev/ttyUSB12";
+    QTest::newRow("a twin, chosen before the other came") << twin << ""
+                                                          << "/dev/ttyUSB11 /dev/ttyUSB12";
+    QTest::newRow("a twin, not in its socket") << twin + ":at=1-9"
+                                               << ""
+                                               << "";
+    QTest::newRow("no serial number, in another socket") << "usb:0403:6010:port=1-9:if01"
+                                                         << "USB serial adapter 0403:6010"
+                                                         << "/dev/ttyUSB3";
+    QTest::newRow("no serial number, in another socket, two of its kind")
+        << "usb:1a86:7523:port=1-9:if00"
+        << "USB Serial"
+        << "/dev/ttyUSB4 /dev/ttyUSB10";
+    QTest::newRow("no serial number, in another socket, another description")
+        << "usb:0403:6010:port=1-9:if01"
+        << "Dual RS232"
+        << "";
+    QTest::newRow("an adapter not plugged in") << "usb:067b:2303:port=1-9:if00"
+                                               << ""
                                                << "";
     QTest::newRow("a UART, by its node") << "/dev/ttyAMA0"
+                                         << ""
                                          << "/dev/ttyAMA0";
 }
 
@@ -153,6 +194,7 @@ void TestSystemPorts::foundAgain_data()
 void TestSystemPorts::foundAgain()
 {
     QFETCH(QString, identity);
+    QFETCH(QString, description);
     QFETCH(QString, device);
 
     for (const auto &[from, to] :
@@ -163,8 +205,13 @@ void TestSystemPorts::foundAgain()
         const QString socket = from == QLatin1String("ttyUSB0") ? "1-1" : "1-2";
         tty(to, "usb1/" + socket + '/' + socket + ":1.0/" + to);
     }
-    const std::optional<QString> found = deviceOf(identity, m_sysfs.path());
-    QCOMPARE(found.value_or(QString()), device);
+    const PortFound found = findPort(systemPorts(m_sysfs.path()), identity, description);
+    QStringList devices;
+    for (const SystemPort &port : found.port ? QList {*found.port} : found.alike)
+        devices += port.device;
+    QCOMPARE(devices.join(' '), device);
+    if (found.port && identity.contains(":at="))
+        QCOMPARE(found.port->identity, identity); // kept, as the twin may come back
 }
 
 QTEST_GUILESS_MAIN(TestSystemPorts)

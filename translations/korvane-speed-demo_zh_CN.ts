@@ -123,6 +123,14 @@ Right-click or F4: choose the device</source>
         <source>%1 keeps its device: %2 is the device of %3.</source>
         <translation>%1 的设备保持不变：%2 是 %3 的设备。</translation>
     </message>
+    <message>
+        <source>%1 could not open: the adapter chosen for it, %2, cannot be told apart from others like it: %3. Choose one of them (F4).</source>
+        <translation>%1 无法打开：为它选择的适配器 %2 无法与同类的其他适配器区分：%3。请从中选择一个（按 F4）。</translation>
+    </message>
+    <message>
+        <source>%1 could not open: %2 is the device of %3.</source>
+        <translation>%1 无法打开：%2 是 %3 的设备。</translation>
+    </message>
 </context>
 <context>
     <name>DeviceMenu</name>
@@ -153,6 +161,10 @@ Right-click or F4: choose the device</source>
     <message>
         <source>%1 — not plugged in</source>
         <translation>%1 — 未插入</translation>
+    </message>
+    <message>
+        <source>%1 — more than one like it plugged in</source>
+        <translation>%1 — 插入了多个同类适配器</translation>
     </message>
 </context>
 <context>

@@ -144,7 +144,7 @@ void Close(PortPanel &panel, const PortPanels &panels)
     // A device lost meanwhile is reported as that, once, and it has closed the port.
     if (comm.portOpen())
         comm.checkDevice();
-    if (panel.task == Task::Opening) {
+    if (panel.task == Task::Opening || panel.task == Task::FindingDevice) {
         EndTask(panel);
     } else if (panel.task != Task::None) {
         closeNow(panel, panels);

@@ -57,7 +57,7 @@ bool PortPanel::deviceChoosable() const
 
 void Open(PortPanel &panel, const PortPanels &panels)
 {
-    if (panel.task == Task::Opening)
+    if (panel.task == Task::Opening || panel.task == Task::FindingDevice)
         return; // it opens once the device is ready
     if (panel.task == Task::ClosingOnceSent)
         EndTask(panel); // the user keeps it open after all

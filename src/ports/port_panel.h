@@ -21,6 +21,7 @@ class TextBox;
 //
 //   port, task               OPEN        CLOSE                       speed      Send  Read  device
 //   closed                   open (1)    -                           disabled   -     -     choose
+//   closed, FindingDevice    -           gives up opening            disabled   -     -     -
 //   closed, Opening          -           gives up opening            disabled   -     -     -
 //   open                     -           closes once sent (2)        change (2) send  read  -
 //   open, ClosingOnceSent    keeps open  closes at once, 8019 (3)    disabled   -     read  -
@@ -29,6 +30,8 @@ class TextBox;
 //
 //   (1) at once when the device can be opened at once; else Opening, until the system has let
 //       the device go (its last closing still sends what it held) and the device says ready.
+//       An adapter chosen by what it is is first looked for in the system's list of ports
+//       (FindingDevice), off the window's thread.
 //   (2) at once when nothing sent earlier is still leaving; else ClosingOnceSent, or
 //       ChangingSpeedOnceSent, until the driver says it has left (Drain).
 //   (3) when anything had to be thrown away; a driver that did not let go of the device is told
@@ -44,6 +47,7 @@ struct PortPanel
 {
     enum class Task {
         None,
+        FindingDevice,
         Opening,
         ClosingOnceSent,
         ChangingSpeedOnceSent,

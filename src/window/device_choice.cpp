@@ -12,13 +12,32 @@ namespace {
 const QString deviceKey = QStringLiteral("/device");
 const QString identityKey = QStringLiteral("/identity");
 const QString nameKey = QStringLiteral("/name");
+const QString descriptionKey = QStringLiteral("/description");
 
 } // namespace
 
+// Nodes are compared only when both were named by them: a kept adapter's node may be another's.
 bool DeviceChoice::isSameDevice(const DeviceChoice &other) const
 {
-    return identity == other.identity
-        || StartOptions::deviceIdentity(device) == StartOptions::deviceIdentity(other.device);
+    if (keptByIdentity() || other.keptByIdentity())
+        return identity == other.identity;
+    return StartOptions::deviceIdentity(device) == StartOptions::deviceIdentity(other.device);
+}
+
+PortFound DeviceChoice::findAmong(const QList<SystemPort> &ports) const
+{
+    if (keptByIdentity())
+        return findPort(ports, identity, description);
+    SystemPort itself;
+    itself.device = device;
+    itself.name = name.isEmpty() ? device : name;
+    return {itself, {}};
+}
+
+QString DeviceChoice::nodeAmong(const QList<SystemPort> &ports) const
+{
+    const PortFound found = findAmong(ports);
+    return found.port ? StartOptions::deviceIdentity(found.port->device) : QString();
 }
 
 std::optional<DeviceChoice> DeviceChoice::remembered(QSettings &settings, const QString &port)
@@ -32,7 +51,8 @@ std::optional<DeviceChoice> DeviceChoice::remembered(QSettings &settings, const 
     if (!named.refusal.isEmpty() || named.device != kept.toString())
         return std::nullopt;
     DeviceChoice choice {named.device, settings.value(port + identityKey).toString(),
-                         settings.value(port + nameKey).toString()};
+                         settings.value(port + nameKey).toString(),
+                         settings.value(port + descriptionKey).toString()};
     if (choice.identity.isEmpty())
         choice.identity = choice.device;
     return choice;
@@ -45,13 +65,14 @@ void DeviceChoice::remember(QSettings &settings, const QString &port,
         settings.setValue(port + deviceKey, choice->device);
         settings.setValue(port + identityKey, choice->identity);
         settings.setValue(port + nameKey, choice->name);
+        settings.setValue(port + descriptionKey, choice->description);
     } else {
         settings.remove(port);
     }
     settings.sync(); // a program killed later keeps it all the same
 }
 
-std::array<DeviceChoice, 2> DeviceChoice::atStart(const StartOptions &options, QSettings &settings)
+std::array<DeviceChoice, 2> DeviceChoice::atStart(StartOptions &options, QSettings &settings)
 {
     const std::array<DeviceChoice, 2> defaults = {of(options.com1), of(options.com2)};
     const bool given[2] = {options.com1Given, options.com2Given};
@@ -66,10 +87,15 @@ std::array<DeviceChoice, 2> DeviceChoice::atStart(const StartOptions &options, Q
         }
     }
     // A device that the other port has as well (by its option, or in settings edited by hand)
-    // stays with the other; the devices the options were checked with never clash.
+    // stays with the other.
     for (int port = 1; port >= 0 && choices[0].isSameDevice(choices[1]); --port) {
         if (kept[port])
             choices[port] = defaults[port];
+    }
+    if (choices[0].isSameDevice(choices[1])) {
+        const StartOptions::Named named = StartOptions::nameDevice(
+            choices[0].device, QStringLiteral("COM1"), QStringLiteral("COM2"), choices[1].device);
+        options = StartOptions::refused(named.refusal);
     }
     return choices;
 }

@@ -4,6 +4,7 @@
 #include "window/device_chooser.h"
 
 #include "ports/port_panel.h"
+#include "serial/listing/port_listing.h"
 #include "serial/serial_port.h"
 #include "window/device_menu.h"
 #include "window/main_window.h"
@@ -21,6 +22,7 @@ DeviceChooser::DeviceChooser(PortPanel &panel, QGroupBox *frame, const PortSyste
     , m_system(system)
     , m_index(index)
     , m_choice(system.chosen[index])
+    , m_listing(new PortListing(system.list, this))
 {
     // The text boxes keep their own context menus; every other control passes a right-click,
     // or the menu key, on to the frame.
@@ -41,24 +43,84 @@ DeviceChooser::DeviceChooser(PortPanel &panel, QGroupBox *frame, const PortSyste
     use(m_choice.device);
 }
 
-void DeviceChooser::findAgain()
+bool DeviceChooser::findAgain()
 {
-    if (m_choice.identity == m_choice.device || !m_panel.deviceChoosable())
-        return;
-    const std::optional<QString> device = m_system.find(m_choice.identity);
-    // Its old node may be another adapter's by now: never open that one in its stead.
-    if (!device) {
-        throw Failure(Failure::DeviceNotFound,
-                      tr("%1 could not open: the adapter chosen for it, %2, is not plugged in. "
-                         "Plug it in, or choose another device (F4).")
-                          .arg(m_panel.comm->displayName(),
-                               m_choice.name.isEmpty() ? m_choice.identity : m_choice.name));
+    if (m_panel.task == PortPanel::Task::FindingDevice)
+        return false; // the list on its way answers
+    if (!m_panel.deviceChoosable())
+        return true; // open, or busy: OPEN knows what to do
+    if (m_choice.keptByIdentity()) {
+        m_panel.task = PortPanel::Task::FindingDevice;
+        m_listing->start();
+        return false;
     }
-    if (*device == m_choice.device)
+    refuseTheOthers(m_choice.nodeAmong({}), {});
+    return true;
+}
+
+bool DeviceChooser::foundIn(const QList<SystemPort> &ports)
+{
+    if (m_panel.task != PortPanel::Task::FindingDevice)
+        return false; // given up meanwhile
+    m_panel.task = PortPanel::Task::None;
+    m_other->refresh(ports);
+    const PortFound found = m_choice.findAmong(ports);
+    // Its old node may be another adapter's by now: never open that one in its stead.
+    if (!found.port) {
+        const QString chosen = m_choice.name.isEmpty() ? m_choice.identity : m_choice.name;
+        if (found.alike.isEmpty()) {
+            throw Failure(Failure::DeviceNotFound,
+                          tr("%1 could not open: the adapter chosen for it, %2, is not plugged "
+                             "in. Plug it in, or choose another device (F4).")
+                              .arg(m_panel.comm->displayName(), chosen));
+        }
+        QStringList alike;
+        for (const SystemPort &port : found.alike)
+            alike += port.name;
+        throw Failure(
+            Failure::DeviceNotFound,
+            tr("%1 could not open: the adapter chosen for it, %2, cannot be told apart "
+               "from others like it: %3. Choose one of them (F4).")
+                .arg(m_panel.comm->displayName(), chosen, alike.join(QStringLiteral("; "))));
+    }
+    follow(*found.port);
+    refuseTheOthers(m_choice.nodeAmong(ports), ports);
+    return true;
+}
+
+void DeviceChooser::refresh(const QList<SystemPort> &ports)
+{
+    if (!m_choice.keptByIdentity() || !m_panel.deviceChoosable())
         return;
-    m_choice.device = *device;
-    use(*device);
+    if (const PortFound found = m_choice.findAmong(ports); found.port)
+        follow(*found.port);
+}
+
+// The node, name and socket the system gives the adapter now, kept for the next run too.
+void DeviceChooser::follow(const SystemPort &port)
+{
+    const DeviceChoice now = DeviceChoice::of(port);
+    if (now.device == m_choice.device && now.identity == m_choice.identity
+        && now.name == m_choice.name)
+        return;
+    m_choice = now;
+    use(now.device);
     remember();
+}
+
+// Two panels never open one device, whatever the nodes their choices were made under.
+void DeviceChooser::refuseTheOthers(const QString &node, const QList<SystemPort> &ports) const
+{
+    const PortPanel &other = m_other->m_panel;
+    const QString others = other.deviceChoosable()
+        ? m_other->m_choice.nodeAmong(ports)
+        : StartOptions::deviceIdentity(other.comm->device());
+    if (node.isEmpty() || node != others)
+        return;
+    throw Failure(
+        Failure::PortInUse,
+        tr("%1 could not open: %2 is the device of %3.")
+            .arg(m_panel.comm->displayName(), m_panel.comm->device(), other.comm->portName()));
 }
 
 void DeviceChooser::showMenu(const QPoint &at)
@@ -67,6 +129,10 @@ void DeviceChooser::showMenu(const QPoint &at)
                                      m_system.builtIn[m_index],         m_panel.deviceChoosable(),
                                      m_other->m_panel.comm->portName(), m_other->choice()};
     auto *menu = new DeviceMenu(panels, m_system.list, m_frame);
+    connect(menu, &DeviceMenu::listed, this, [this](const QList<SystemPort> &ports) {
+        refresh(ports);
+        m_other->refresh(ports);
+    });
     connect(menu, &DeviceMenu::chosen, this, &DeviceChooser::choose);
     connect(menu, &DeviceMenu::otherDeviceWanted, this, &DeviceChooser::askForDevice);
     menu->popup(at);

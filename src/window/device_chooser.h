@@ -8,6 +8,7 @@
 
 #include <QObject>
 
+class PortListing;
 class QGroupBox;
 class QPoint;
 struct PortPanel;
@@ -26,11 +27,21 @@ public:
     DeviceChooser(PortPanel &panel, QGroupBox *frame, const PortSystem &system, int index,
                   QObject *parent);
 
-    void setOther(const DeviceChooser *other) { m_other = other; }
+    void setOther(DeviceChooser *other) { m_other = other; }
     const DeviceChoice &choice() const { return m_choice; }
-    // Before OPEN: the port's device becomes the node that the chosen adapter has now, when the
-    // system has it under another.
-    void findAgain();
+    // Lists the ports for OPEN, off the window's thread.
+    PortListing *listing() const { return m_listing; }
+
+    // At OPEN: true when the port's device is known now. An adapter kept by what it is is
+    // looked for first, the panel FindingDevice meanwhile; foundIn() goes on with the list.
+    bool findAgain();
+    // Puts the adapter where the list has it behind the port, and true; false when the panel no
+    // longer looks for it. Refuses an adapter not there, one that cannot be told apart from
+    // another, and a device the other panel has.
+    bool foundIn(const QList<SystemPort> &ports);
+    // Follows an adapter kept by what it is to the node the list has it at now, while the port is
+    // closed and left alone.
+    void refresh(const QList<SystemPort> &ports);
 
 signals:
     void failed(const Failure &failure);
@@ -42,11 +53,15 @@ private:
     void take(const QString &typed);
     void use(const QString &device);
     void remember();
+    void follow(const SystemPort &port);
+    // Refuses a node that the other panel's port has, or that its choice has among ports.
+    void refuseTheOthers(const QString &node, const QList<SystemPort> &ports) const;
 
     PortPanel &m_panel;
     QGroupBox *const m_frame;
     const PortSystem &m_system;
     const int m_index;
-    const DeviceChooser *m_other = nullptr;
+    DeviceChooser *m_other = nullptr;
     DeviceChoice m_choice;
+    PortListing *const m_listing;
 };

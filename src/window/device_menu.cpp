@@ -3,6 +3,7 @@
 
 #include "window/device_menu.h"
 
+#include "window/start_options.h"
 
 #include <QActionGroup>
 
@@ -33,21 +34,25 @@ DeviceMenu::DeviceMenu(const Panels &panels, const PortListing::Lister &lister, 
 
 void DeviceMenu::addPorts(const QList<SystemPort> &ports)
 {
+    emit listed(ports);
     auto *group = new QActionGroup(this);
-    // A device named by hand is the listed port of the same device.
+    // Each panel's device where the list has it now, however it was chosen.
     const DeviceChoice &mine = m_panels.current;
-    const bool named = mine.identity == mine.device;
+    const PortFound found = mine.findAmong(ports);
+    const QString mineNode = found.port ? StartOptions::deviceIdentity(found.port->device) : "";
+    const QString othersNode = m_panels.other.nodeAmong(ports);
     bool mineListed = false;
     for (const SystemPort &port : ports) {
-        const DeviceChoice listed {port.device, port.identity, port.name};
-        const bool current = named ? listed.isSameDevice(mine) : port.identity == mine.identity;
-        const bool others = listed.isSameDevice(m_panels.other);
+        const QString node = StartOptions::deviceIdentity(port.device);
+        const bool current = node == mineNode;
+        const bool others = node == othersNode;
         mineListed = mineListed || current;
         QAction *entry = new QAction(
             others ? tr("%1 — in use by %2").arg(port.name, m_panels.otherPort) : port.name, group);
         entry->setCheckable(true);
         entry->setChecked(current);
         entry->setEnabled(m_panels.choosable && !others);
+        const DeviceChoice listed = DeviceChoice::of(port);
         connect(entry, &QAction::triggered, this, [this, listed] { emit chosen(listed); });
     }
     // The device the port has, when the list does not: an adapter chosen by what it is and not
@@ -55,8 +60,12 @@ void DeviceMenu::addPorts(const QList<SystemPort> &ports)
     // list, a built-in default the machine does not have).
     if (!mineListed) {
         const QString absent = mine.name.isEmpty() ? mine.device : mine.name;
-        QAction *entry
-            = new QAction(named ? mine.device : tr("%1 — not plugged in").arg(absent), group);
+        QString text = mine.device;
+        if (!found.alike.isEmpty())
+            text = tr("%1 — more than one like it plugged in").arg(absent);
+        else if (mine.keptByIdentity())
+            text = tr("%1 — not plugged in").arg(absent);
+        QAction *entry = new QAction(text, group);
         entry->setCheckable(true);
         entry->setChecked(true);
         entry->setEnabled(false);

@@ -31,6 +31,8 @@ public:
     DeviceMenu(const Panels &panels, const PortListing::Lister &lister, QWidget *parent);
 
 signals:
+    // The system's ports as they are now, before the menu shows them.
+    void listed(const QList<SystemPort> &ports);
     void chosen(const DeviceChoice &choice);
     void otherDeviceWanted();
 

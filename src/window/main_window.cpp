@@ -172,9 +172,14 @@ void MainWindow::bindPanel(PortPanel &panel, int index, QPushButton *close, QPus
     };
     // OPEN opens the chosen adapter under the node it has now.
     on(panel.openCommand, &QPushButton::clicked, [this, index](PortPanel &panel, bool) {
-        m_choosers[index]->findAgain();
-        Open(panel, m_panels);
+        if (m_choosers[index]->findAgain())
+            Open(panel, m_panels);
     });
+    on(m_choosers[index]->listing(), &PortListing::listed,
+       [this, index](PortPanel &panel, const QList<SystemPort> &ports) {
+           if (m_choosers[index]->foundIn(ports))
+               Open(panel, m_panels);
+       });
     on(close, &QPushButton::clicked, [this](PortPanel &panel, bool) { Close(panel, m_panels); });
     for (int row = 0; row < 5; ++row) {
         on(panel.speedCommands[row], &QPushButton::clicked,

@@ -29,11 +29,6 @@ struct PortSystem
     PortListing::Lister list = [] {
         return systemPorts();
     };
-    // The device a listed port's identity has now; asked only of adapters kept by what they are.
-    std::function<std::optional<QString>(const QString &identity)> find
-        = [](const QString &identity) {
-              return deviceOf(identity);
-          };
     std::function<std::unique_ptr<SerialDevice>(const QString &device)> create
         = SerialDevice::create;
     // Where the user's choices are kept; nothing is kept without it.

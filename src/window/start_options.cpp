@@ -64,11 +64,14 @@ StartOptions StartOptions::parse(const QStringList &arguments, const QString &co
         if (value.isEmpty())
             return refused(tr("--%1 needs a device name.").arg(option.names().first()));
     }
+    // An option is checked against the other option alone: the other port's default may give
+    // way to the device the user chose for it last (DeviceChoice::atStart()).
     const Named first = nameDevice(com1, QStringLiteral("COM1"), QString(), QString());
     if (!first.refusal.isEmpty())
         return refused(first.refusal);
-    const Named second
-        = nameDevice(com2, QStringLiteral("COM2"), QStringLiteral("COM1"), first.device);
+    const bool both = options.com1Given && options.com2Given;
+    const Named second = nameDevice(com2, QStringLiteral("COM2"), QStringLiteral("COM1"),
+                                    both ? first.device : QString());
     if (!second.refusal.isEmpty())
         return refused(second.refusal);
     options.com1 = first.device;

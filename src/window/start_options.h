@@ -53,8 +53,9 @@ public:
     bool com1Given = false;
     bool com2Given = false;
 
-private:
     static StartOptions refused(const QString &why);
+
+private:
     // The name a device is opened and shown by, or nothing when the value names no serial port.
     static std::optional<QString> deviceName(const QString &value);
 };

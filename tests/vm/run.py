@@ -7,8 +7,8 @@ QEMU and plays, on this side, the far end of each of its lines and the observer.
     run.py GUEST_DIR SOURCE_DIR PROGRAM WORK_DIR
 
 The guest has two UARTs (driver 8250, /dev/ttyS0 and /dev/ttyS1) beside two nodes without a chip
-(/dev/ttyS2, /dev/ttyS3, as a PC's kernel keeps them) and an FTDI USB adapter on xHCI (driver
-ftdi_sio, /dev/ttyUSB0). Each line's far end is a unix socket made here, in a directory of
+(/dev/ttyS2, /dev/ttyS3, as a PC's kernel keeps them), an FTDI USB adapter on xHCI (driver
+ftdi_sio, /dev/ttyUSB0) and, plugged in on request, two more that share a serial number. Each line's far end is a unix socket made here, in a directory of
 this run's own: nothing of this machine's serial devices reaches QEMU. The cases run inside the
 guest as one process (tests/vm/test_vm.py), which asks over a virtio-serial port for what only
 this side can do: read and write a far end, stop reading one, pull the adapter out and plug it
@@ -26,11 +26,15 @@ import tempfile
 import threading
 import time
 
-LINES = ("ttyS0", "ttyS1", "ttyUSB0")
+LINES = ("ttyS0", "ttyS1", "ttyUSB0", "twin1", "twin2")
 # A serial number of its own, as FTDI chips have: QEMU's default one names the USB port, and the
 # adapter comes back on the next free port each time it is plugged in.
 ADAPTER = ["driver=usb-serial", "chardev=ttyUSB0", "id=adapter", "bus=xhci.0",
            "serial=KV000001"]
+# Two more that share one serial number, as cloned chips do, each in a USB port of its own
+# (the xHCI's USB 2 ports 3 and 4); plugged in only by the case that uses them.
+TWINS = [dict(driver="usb-serial", chardev=f"twin{n}", id=f"twin{n}", bus="xhci.0",
+              port=str(n + 2), serial="KV4242") for n in (1, 2)]
 # The whole run, boot included, under TCG on a busy machine: well beyond what it takes.
 RUN_TIMEOUT = 20 * 60
 
@@ -244,6 +248,13 @@ def serve(control, far_ends, qmp, trace):
             elif what == "plug":
                 qmp.command("device_add", **dict(a.split("=") for a in ADAPTER))
                 answer["time"] = time.time()
+            elif what == "plug twins":
+                for twin in TWINS:
+                    qmp.command("device_add", **twin)
+            elif what == "unplug twins":
+                for twin in TWINS:
+                    qmp.command("device_del", id=twin["id"])
+                    qmp.wait_for_event("DEVICE_DELETED")
             else:
                 raise ValueError(f"unknown request {what!r}")
         except Exception as error:  # the guest's test reports it as its own failure

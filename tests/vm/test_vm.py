@@ -125,16 +125,24 @@ def queued(device):
         os.close(fd)
 
 
-def usb_node(serial):
-    """The node of the USB adapter with that serial number, if it is plugged in."""
+def usb_nodes(serial):
+    """The nodes of the USB adapters with that serial number that are plugged in, by the number
+    of their USB port."""
+    found = {}
     for node in glob.glob("/sys/class/tty/ttyUSB*"):
+        usb = os.path.realpath(f"{node}/device/../..")
         try:
-            with open(f"{node}/device/../../serial", encoding="utf-8") as number:
+            with open(f"{usb}/serial", encoding="utf-8") as number:
                 if number.read().strip() == serial:
-                    return "/dev/" + os.path.basename(node)
+                    found[os.path.basename(usb).split("-")[-1]] = "/dev/" + os.path.basename(node)
         except OSError:
             continue
-    return None
+    return found
+
+
+def usb_node(serial):
+    """The node of the USB adapter with that serial number, if it is plugged in."""
+    return next(iter(usb_nodes(serial).values()), None)
 
 
 def wait_until_stuck(device, timeout=30.0):
@@ -600,6 +608,25 @@ class OnRealDrivers(Person, unittest.TestCase):
         self.click("Command2")
         self.assertEqual(host.read("ttyUSB0", 7), b"12345\r\n")
 
+        # Twins, which report one serial number as cloned chips do: the second, chosen in the
+        # menu by its USB port, is the one opened and the one Send reaches.
+        self.click("Command9")
+        self.look("Label6", like=closed)
+        host.ask("plug twins")
+        self.addCleanup(host.ask, "unplug twins")
+        twins = wait_for(lambda: len(usb_nodes("KV4242")) == 2 and usb_nodes("KV4242"), 30,
+                         "the twins did not come")
+        settings = self.choose_in_menu(twins["4"])
+        record(f"twins {twins} (by USB port); the second chosen, the settings: "
+               f"{settings.splitlines()}")
+        self.click("Command8")
+        wait_for(lambda: self.holds(twins["4"]) or len(desktop.windows()) > 1, 30,
+                 "OPEN neither opened the twin nor told why")
+        self.assertEqual([node for node in twins.values() if self.holds(node)], [twins["4"]])
+        self.click("Command2")
+        self.assertEqual(host.read("twin2", 7), b"12345\r\n")
+        self.assertEqual(host.read("twin1", timeout=1), b"")
+
     def test_usb_adapter_still_sending_at_close(self):
         """OPEN at once after CLOSE on an adapter whose far end takes nothing: the plain
         usb-serial driver cannot throw away what is on its way to the adapter, and the kernel's
@@ -670,9 +697,9 @@ class OnRealDrivers(Person, unittest.TestCase):
 
     # A CDC ACM adapter: the kernel's own gadget (g_serial) on its dummy host controller.
     def test_cdc_acm_adapter(self):
-        """Chosen in COM1's menu, and the speed change at the adapter's USB requests. Its
-        driver says sent bytes have left once the USB host has them, so what keeps the steps
-        apart there is the program's own waits."""
+        """Chosen in COM1's menu, and a speed change right after text at the adapter's USB
+        requests. Its driver says sent bytes have left once the USB host has them, so what keeps
+        the steps apart there is the program's own waits, and the text's time on the line."""
         wait_for(lambda: os.path.exists(ACM) and os.path.exists(GADGET), 30,
                  f"no {ACM} and {GADGET}")
         far_end = Collector(GADGET)
@@ -691,12 +718,25 @@ class OnRealDrivers(Person, unittest.TestCase):
                 found = framed_requests(usb.data.decode())
                 return len(found[0]) == 4 and found
 
+            # 960 bytes of text, which take a second at 9600 baud, and the speed at once: the
+            # driver says they have left once the USB host has them, but RTS drops only when
+            # they can have left the adapter as well.
+            text = b"0123456789ABCDEF" * 60
+            desktop.set_clipboard(text.decode())
+            self.click("Text1")
+            desktop.keys("ctrl+a", "ctrl+v")
             try:
-                self.click("Command10")
+                desktop.quick_clicks(self.point("Command2"), self.point("Command10"))
                 steps, bulk = wait_for(framed, 30,
                                        "no SET_LINE_CODING for 115200 after the speed code")
             finally:
                 usb.close()
+            handed = next(int(words[1]) for words in map(str.split, usb.data.decode().splitlines())
+                          if len(words) > 3 and words[2] == "S" and words[3].startswith("Bo"))
+            record(f"the text handed to {ACM}, then RTS dropped "
+                   f"{(steps[0][0] - handed) % 4096000000 / 1e6:.3f} s later (its line time: "
+                   f"1.000 s)")
+            self.assertGreaterEqual((steps[0][0] - handed) % 4096000000, 1000000)
             record(f"the speed change 9600 -> 115200 on {ACM} in usbmon (bus {bus}), "
                    "submissions:")
             for (at, line), (before, _) in zip(steps, [steps[0]] + steps[:-1]):
@@ -705,7 +745,8 @@ class OnRealDrivers(Person, unittest.TestCase):
             for (at, _), (before, _) in zip(steps[1:], steps[:-1]):
                 # usbmon's clock runs over every 4096 s.
                 self.assertGreaterEqual((at - before) % 4096000000, 100000)
-            self.assertEqual(wait_for(lambda: far_end.data, 10, f"nothing at {GADGET}"), b"\x00")
+            self.assertEqual(wait_for(lambda: len(far_end.data) > len(text) and far_end.data, 10,
+                                      f"not all at {GADGET}"), text + b"\x00")
         finally:
             far_end.close()
 

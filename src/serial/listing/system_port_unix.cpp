@@ -84,6 +84,8 @@ void describeUsb(const UsbDevice &usb, SystemPort &port)
     if (!onePort)
         details += QCoreApplication::translate("SystemPort", "port %1").arg(usb.port.toInt() + 1);
     port.name += QStringLiteral(" — %1 (%2)").arg(product, details.join(QStringLiteral(", ")));
+    port.socket = socket;
+    port.description = product;
     port.identity = QStringLiteral("usb:%1:%2:%3:if%4")
                         .arg(vendor, model,
                              serial.isEmpty() ? QStringLiteral("port=") + socket
