@@ -34,8 +34,10 @@ int main(int argc, char *argv[])
         options = StartOptions::parse(StartOptions::arguments(argc, argv),
                                       QString::fromUtf8(defaultCom1Device),
                                       QString::fromUtf8(defaultCom2Device));
-        if (options.outcome == StartOptions::Run)
+        if (options.outcome == StartOptions::Run || options.outcome == StartOptions::ShowHelp)
             system.chosen = DeviceChoice::atStart(options, settings);
+        if (options.outcome == StartOptions::Run && !StartOptions::hasDisplay())
+            options = StartOptions::noDisplay();
         if (options.outcome == StartOptions::ListPorts) {
             for (const SystemPort &port : systemPorts())
                 options.message += port.name + u'\n';

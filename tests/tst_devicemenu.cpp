@@ -4,6 +4,7 @@
 #include "fake_serial_device.h"
 #include "serial/serial_port.h"
 #include "window/device_menu.h"
+#include "window/start_options.h"
 #include "window_test.h"
 
 #include <QGroupBox>
@@ -62,6 +63,8 @@ void TestDeviceMenu::start(const DeviceChoice &com1, const DeviceChoice &com2)
     // The adapter where the row has put it; never listed on the window's thread.
     system.list = [this] {
         m_listedHere = m_listedHere || QThread::currentThread() == qApp->thread();
+        if (m_moved == u"nothing")
+            return QList<SystemPort>();
         QList<SystemPort> ports {{"/dev/fake1", "/dev/fake1 — 16550A UART", "/dev/fake1"},
                                  {"/dev/fake2", "/dev/fake2 — 16550A UART", "/dev/fake2"}};
         const QString node = m_moved.isEmpty() ? adapter : m_moved;
@@ -110,7 +113,10 @@ QStringList TestDeviceMenu::openMenu()
 {
     QTest::keyClick(button("Command8"), Qt::Key_F4);
     // Until the listed ports are in.
-    if (!QTest::qWaitFor([this] { return menu() && menu()->actions().size() > 6; }))
+    if (!QTest::qWaitFor([this] {
+            return menu() && !menu()->actions()[1]->text().startsWith("Looking")
+                && !menu()->actions()[2]->text().startsWith("Looking");
+        }))
         return {};
     QStringList entries;
     for (const QAction *action : menu()->actions()) {
@@ -141,6 +147,8 @@ void TestDeviceMenu::entries_data()
     QTest::newRow("changing speed") << QStringList {"Command8", "Command10"} << false;
     QTest::newRow("opening") << QStringList {"closing", "Command8"} << false;
     QTest::newRow("an adapter not plugged in") << QStringList {"absent"} << true;
+    QTest::newRow("no serial ports") << QStringList {"nothing"} << true;
+    QTest::newRow("the built-in default with the other panel") << QStringList {"swapped"} << true;
 }
 
 void TestDeviceMenu::entries()
@@ -149,8 +157,13 @@ void TestDeviceMenu::entries()
     QFETCH(bool, choosable);
 
     const bool absent = clicks.contains("absent");
-    start(absent ? DeviceChoice {"/dev/ttyUSB7", "usb:1a86:7523:port=1-9:if00", "USB Serial"}
-                 : DeviceChoice());
+    const bool swapped = clicks.contains("swapped"); // COM1 has the adapter, COM2 COM1's default
+    if (clicks.contains("nothing"))
+        m_moved = "nothing";
+    start(absent        ? DeviceChoice {"/dev/ttyUSB7", "usb:1a86:7523:port=1-9:if00", "USB Serial"}
+              : swapped ? DeviceChoice {adapter, adapterIdentity, adapter + " — FT232R USB UART"}
+                        : DeviceChoice(),
+          swapped ? DeviceChoice::of("/dev/fake1") : DeviceChoice());
     for (const QString &click : clicks) {
         if (click == u"unsent")
             m_com1->setUnsent(96);
@@ -159,15 +172,31 @@ void TestDeviceMenu::entries()
         else if (click.startsWith(u"Command"))
             button(click)->click();
     }
+    auto *frame = m_window->findChild<QGroupBox *>("Frame1");
+    QCOMPARE(frame->title().endsWith("opening…"), clicks.contains("closing"));
+    QCOMPARE(frame->title().startsWith("COM1 ("), absent || swapped);
     const QString off = choosable ? "" : " (off)";
     QStringList expected = {"Device of COM1"};
+    if (m_moved == u"nothing")
+        expected += {"No serial ports found (off)", "/dev/fake1 — not present [x]"};
+    if (swapped) {
+        expected += {"/dev/fake1 — 16550A UART — in use by COM2 (off)", "/dev/fake2 — 16550A UART",
+                     adapter + " — FT232R USB UART (FTDI, serial A50285BI) [x]", "&Other device…",
+                     "Built-in &default (/dev/fake1) (off)"};
+    }
+    if (m_moved == u"nothing" || swapped) {
+        if (!swapped)
+            expected += {"&Other device…", "Built-in &default (/dev/fake1)"};
+        QCOMPARE(openMenu(), expected);
+        return;
+    }
     if (!choosable)
         expected += "Click CLOSE first to choose another device. (off)";
     expected += QString("/dev/fake1 — 16550A UART") + (absent ? "" : " [x]") + off;
     expected += "/dev/fake2 — 16550A UART — in use by COM2 (off)";
     expected += adapter + " — FT232R USB UART (FTDI, serial A50285BI)" + off;
     if (absent)
-        expected += "USB Serial — not plugged in [x] (off)";
+        expected += "USB Serial — not plugged in [x]";
     expected += {"&Other device…" + off, "Built-in &default (/dev/fake1)" + off};
     QCOMPARE(openMenu(), expected);
 }
@@ -260,6 +289,15 @@ void TestDeviceMenu::choosing()
         box->close();
         QTRY_VERIFY(!m_window->findChild<QMessageBox *>());
     }
+    if (refusal && entry.contains("typed:")) { // offered again, in a dialog the window's width
+        openMenu();
+        trigger("&Other device");
+        QInputDialog *again = nullptr;
+        QTRY_VERIFY((again = m_window->findChild<QInputDialog *>()));
+        QCOMPARE(again->textValue(), entry.section("typed:", 1));
+        QVERIFY(again->width() <= m_window->width());
+        again->reject();
+    }
     QCOMPARE(status("Label6"), QStringLiteral("未打开"));
     // OPEN fails, on the device the choice put there or on the one it finds at OPEN; an adapter
     // gone is not looked for under its old node.
@@ -285,7 +323,11 @@ void TestDeviceMenu::choosing()
     QVERIFY2(frame->toolTip().contains(named), qPrintable(frame->toolTip()));
     QVERIFY(frame->accessibleDescription().contains(named));
     const QString said = m_window->findChild<QMessageBox *>()->text();
-    QVERIFY2(said.contains(named) && said.contains(QString::number(atOpen)), qPrintable(said));
+    QVERIFY2(said.contains(named) && said.contains(QString::number(atOpen))
+                 && said.contains("press F4"),
+             qPrintable(said));
+    QCOMPARE(frame->title(),
+             device == u"/dev/fake1" ? "COM1" : "COM1 (" + StartOptions::shortName(device) + ")");
     QSettings settings(m_dir.filePath("settings.conf"), QSettings::IniFormat);
     QCOMPARE(settings.value("COM1/device").toString(), kept);
     const QString name = settings.value("COM1/name").toString();

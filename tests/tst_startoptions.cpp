@@ -28,9 +28,9 @@ private:
 
 void TestStartOptions::initTestCase()
 {
-    // A device (of characters, as a serial port is) and a link to it, as /dev/serial/by-id/...
+    // A terminal device, as a serial port is, and a link to it, as /dev/serial/by-id/...
     // links lead to /dev/ttyUSB0; and a file that is no device.
-    QVERIFY(QFile::link("/dev/null", m_dir.filePath("ttyUSB0")));
+    QVERIFY(QFile::link("/dev/ptmx", m_dir.filePath("ttyUSB0")));
     QVERIFY(QFile::link(m_dir.filePath("ttyUSB0"), m_dir.filePath("by-id")));
     QVERIFY(QFile(m_dir.filePath("notes.txt")).open(QIODevice::WriteOnly));
 }
@@ -81,6 +81,7 @@ void TestStartOptions::parse_data()
     // Settled once the other's remembered device is known.
     row("the other's default", {"--com1", "D2"}, StartOptions::Run, "D2", "D2");
     refuse("a file that is no device", {"--com2", m_dir.filePath("notes.txt")}, "not a serial");
+    refuse("a device that is no terminal", {"--com1", "/dev/null"}, "not a serial");
 }
 
 void TestStartOptions::parse()

@@ -1,8 +1,9 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
-// Renders the real window offscreen into a PNG for the docs: COM1 opened and switched to 115200;
-// with --failure the message box of an OPEN refused for permission, in the system's language
+// Renders the real window offscreen into a PNG for the docs: COM1, on an FTDI adapter chosen in
+// its device menu, opened and switched to 115200; with --failure the message box of an OPEN
+// refused for permission, in the system's language
 // (LANG=zh_CN.UTF-8 build/tools/window-screenshot --failure docs/failure-zh_CN.png); with
 // --device-menu COM1's device menu open over the window, listing ports like a PC's.
 #include "fake_serial_device.h"
@@ -74,10 +75,12 @@ int main(int argc, char *argv[])
     const bool deviceMenu = arguments.removeAll(QStringLiteral("--device-menu")) > 0;
     const QString output = arguments.value(0, QStringLiteral("window.png"));
 
-    auto com1 = std::make_unique<FakeSerialDevice>(QStringLiteral("/dev/ttyS0"));
+    auto com1 = std::make_unique<FakeSerialDevice>(QStringLiteral("/dev/ttyUSB0"));
     FakeSerialDevice *fake = com1.get();
     PortSystem system;
     system.list = samplePorts;
+    system.builtIn = {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS1")};
+    system.chosen[0] = DeviceChoice::of(samplePorts()[2]);
     MainWindow window(std::move(com1), std::make_unique<FakeSerialDevice>("/dev/ttyS1"), system);
     window.show();
     if (deviceMenu) {
@@ -89,14 +92,17 @@ int main(int argc, char *argv[])
         fake->failNextWith(SerialDevice::Error::PermissionDenied);
     window.findChild<QPushButton *>(QStringLiteral("Command8"))->click();
     if (!failure) {
-        window.findChild<QPushButton *>(QStringLiteral("Command10"))->click();
-        // The speed change runs in the event loop, until the new settings are shown.
+        // The adapter is looked for, and opened, in the event loop; then the speed change runs
+        // there, until the new settings are shown.
         auto *status = window.findChild<QLabel *>(QStringLiteral("Label6"));
+        waitFor([status] { return status->text().endsWith(QLatin1String("9600,n,8,1")); });
+        window.findChild<QPushButton *>(QStringLiteral("Command10"))->click();
         waitFor([status] { return status->text().endsWith(QLatin1String("115200,n,8,1")); });
         return window.grab().save(output) ? 0 : 1;
     }
 
-    auto *box = window.findChild<QMessageBox *>();
+    QMessageBox *box = nullptr;
+    waitFor([&] { return (box = window.findChild<QMessageBox *>()); });
     QCoreApplication::processEvents();
     return box && box->grab().save(output) ? 0 : 1;
 }

@@ -106,30 +106,20 @@
         <translation>%1 的设备保持不变：%2</translation>
     </message>
     <message>
-        <source>%1
-Right-click or F4: choose the device</source>
-        <translation>%1
-右键单击或按 F4：选择设备</translation>
-    </message>
-    <message>
-        <source>%1. Its device can be chosen from a menu: F4, or the context menu.</source>
-        <translation>%1。可从菜单中选择其设备：按 F4，或使用上下文菜单。</translation>
-    </message>
-    <message>
-        <source>%1 could not open: the adapter chosen for it, %2, is not plugged in. Plug it in, or choose another device (F4).</source>
-        <translation>%1 无法打开：为它选择的适配器 %2 未插入。请插入该适配器，或选择其他设备（按 F4）。</translation>
-    </message>
-    <message>
         <source>%1 keeps its device: %2 is the device of %3.</source>
         <translation>%1 的设备保持不变：%2 是 %3 的设备。</translation>
     </message>
     <message>
-        <source>%1 could not open: the adapter chosen for it, %2, cannot be told apart from others like it: %3. Choose one of them (F4).</source>
-        <translation>%1 无法打开：为它选择的适配器 %2 无法与同类的其他适配器区分：%3。请从中选择一个（按 F4）。</translation>
-    </message>
-    <message>
         <source>%1 could not open: %2 is the device of %3.</source>
         <translation>%1 无法打开：%2 是 %3 的设备。</translation>
+    </message>
+    <message>
+        <source>%1 could not open: the adapter chosen for it, %2, is not plugged in.</source>
+        <translation>%1 无法打开：为它选择的适配器 %2 未插入。</translation>
+    </message>
+    <message>
+        <source>%1 could not open: the adapter chosen for it, %2, cannot be told apart from others like it: %3. Choose one of them.</source>
+        <translation>%1 无法打开：为它选择的适配器 %2 无法与同类的其他适配器区分：%3。请从中选择一个。</translation>
     </message>
 </context>
 <context>
@@ -166,6 +156,14 @@ Right-click or F4: choose the device</source>
         <source>%1 — more than one like it plugged in</source>
         <translation>%1 — 插入了多个同类适配器</translation>
     </message>
+    <message>
+        <source>%1 — not present</source>
+        <translation>%1 — 不存在</translation>
+    </message>
+    <message>
+        <source>No serial ports found</source>
+        <translation>没有找到串口</translation>
+    </message>
 </context>
 <context>
     <name>FailureBox</name>
@@ -177,6 +175,35 @@ Right-click or F4: choose the device</source>
         <translation>错误 %1
 
 %2</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>To use another device, right-click the panel or press F4.</source>
+        <translation>要使用其他设备，请右键单击该面板或按 F4。</translation>
+    </message>
+</context>
+<context>
+    <name>PanelFrame</name>
+    <message>
+        <source>Device of %1…</source>
+        <extracomment>An entry of a text box&apos;s context menu that opens the device menu of the box&apos;s panel.</extracomment>
+        <translation>%1 的设备…</translation>
+    </message>
+    <message>
+        <source>%1
+Right-click or F4: choose the device</source>
+        <translation>%1
+右键单击或按 F4：选择设备</translation>
+    </message>
+    <message>
+        <source>%1. Its device can be chosen from a menu: F4, or the context menu.</source>
+        <translation>%1。可从菜单中选择其设备：按 F4，或使用上下文菜单。</translation>
+    </message>
+    <message>
+        <source> — opening…</source>
+        <translation> — 正在打开…</translation>
     </message>
 </context>
 <context>
@@ -293,14 +320,6 @@ Try &apos;%1 --help&apos; for more information.</source>
         <translation>显示程序版本。</translation>
     </message>
     <message>
-        <source>The device of COM1 (default: %1).</source>
-        <translation>COM1 使用的设备（默认：%1）。</translation>
-    </message>
-    <message>
-        <source>The device of COM2 (default: %1).</source>
-        <translation>COM2 使用的设备（默认：%1）。</translation>
-    </message>
-    <message>
         <source>unexpected argument &apos;%1&apos;.</source>
         <translation>多余的参数“%1”。</translation>
     </message>
@@ -331,6 +350,40 @@ Try &apos;%1 --help&apos; for more information.</source>
     <message>
         <source>Lists the serial ports the system has, as the device menu names them.</source>
         <translation>列出系统中的串口，名称与设备菜单中的相同。</translation>
+    </message>
+    <message>
+        <source>%1: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); run it from a desktop session.</source>
+        <translation>%1：没有可显示窗口的显示器（未设置 DISPLAY 和 WAYLAND_DISPLAY）；请在桌面会话中运行。</translation>
+    </message>
+    <message>
+        <source>built in</source>
+        <translation>内置</translation>
+    </message>
+    <message>
+        <source>remembered</source>
+        <translation>已记住</translation>
+    </message>
+    <message>
+        <source>option</source>
+        <translation>选项</translation>
+    </message>
+    <message>
+        <source>
+This run: COM1 is %1 (%2), COM2 is %3 (%4).
+To choose another device, right-click a port&apos;s panel in the window or press F4 there; the choice is remembered in %5. An option holds for one run.
+</source>
+        <translation>
+本次运行：COM1 为 %1（%2），COM2 为 %3（%4）。
+要选择其他设备，请在窗口中右键单击串口的面板，或在其中按 F4；所做的选择会记住在 %5 中。选项只对一次运行有效。
+</translation>
+    </message>
+    <message>
+        <source>The device of COM1, for this run only.</source>
+        <translation>COM1 的设备，仅用于本次运行。</translation>
+    </message>
+    <message>
+        <source>The device of COM2, for this run only.</source>
+        <translation>COM2 的设备，仅用于本次运行。</translation>
     </message>
 </context>
 <context>

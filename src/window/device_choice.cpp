@@ -7,6 +7,8 @@
 
 #include <QSettings>
 
+#include <utility>
+
 namespace {
 
 const QString deviceKey = QStringLiteral("/device");
@@ -89,10 +91,18 @@ std::array<DeviceChoice, 2> DeviceChoice::atStart(StartOptions &options, QSettin
     // A device that the other port has as well (by its option, or in settings edited by hand)
     // stays with the other.
     for (int port = 1; port >= 0 && choices[0].isSameDevice(choices[1]); --port) {
-        if (kept[port])
+        if (std::exchange(kept[port], false))
             choices[port] = defaults[port];
     }
-    if (choices[0].isSameDevice(choices[1])) {
+    if (options.outcome == StartOptions::ShowHelp) {
+        const auto origin = [&](int port) {
+            return given[port] ? StartOptions::Option
+                : kept[port]   ? StartOptions::Remembered
+                               : StartOptions::BuiltIn;
+        };
+        options.message += StartOptions::devicesHelp({choices[0].device, choices[1].device},
+                                                     {origin(0), origin(1)}, settings.fileName());
+    } else if (choices[0].isSameDevice(choices[1])) {
         const StartOptions::Named named = StartOptions::nameDevice(
             choices[0].device, QStringLiteral("COM1"), QStringLiteral("COM2"), choices[1].device);
         options = StartOptions::refused(named.refusal);

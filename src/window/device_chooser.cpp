@@ -8,11 +8,12 @@
 #include "serial/serial_port.h"
 #include "window/device_menu.h"
 #include "window/main_window.h"
+#include "window/panel_frame.h"
 #include "window/start_options.h"
 
 #include <QGroupBox>
 #include <QInputDialog>
-#include <QShortcut>
+#include <QLabel>
 
 DeviceChooser::DeviceChooser(PortPanel &panel, QGroupBox *frame, const PortSystem &system,
                              int index, QObject *parent)
@@ -23,24 +24,16 @@ DeviceChooser::DeviceChooser(PortPanel &panel, QGroupBox *frame, const PortSyste
     , m_index(index)
     , m_choice(system.chosen[index])
     , m_listing(new PortListing(system.list, this))
+    , m_view(new PanelFrame(frame, system.builtIn[index], this))
 {
-    // The text boxes keep their own context menus; every other control passes a right-click,
-    // or the menu key, on to the frame.
-    m_frame->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_frame, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &at) { showMenu(m_frame->mapToGlobal(at)); });
-    // The keys that open a list of choices in a combo box, which nothing in a panel takes.
-    for (const QKeySequence &keys :
-         {QKeySequence(Qt::Key_F4), QKeySequence(Qt::ALT | Qt::Key_Down)}) {
-        auto *shortcut = new QShortcut(keys, m_frame);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this] {
-            const QWidget *focus = m_frame->focusWidget();
-            showMenu(focus ? focus->mapToGlobal(focus->rect().bottomLeft())
-                           : m_frame->mapToGlobal(QPoint()));
-        });
-    }
+    connect(m_view, &PanelFrame::menuWanted, this, &DeviceChooser::showMenu);
     use(m_choice.device);
+}
+
+void DeviceChooser::showTask()
+{
+    using Task = PortPanel::Task;
+    m_view->showOpening(m_panel.task == Task::FindingDevice || m_panel.task == Task::Opening);
 }
 
 bool DeviceChooser::findAgain()
@@ -71,7 +64,7 @@ bool DeviceChooser::foundIn(const QList<SystemPort> &ports)
         if (found.alike.isEmpty()) {
             throw Failure(Failure::DeviceNotFound,
                           tr("%1 could not open: the adapter chosen for it, %2, is not plugged "
-                             "in. Plug it in, or choose another device (F4).")
+                             "in.")
                               .arg(m_panel.comm->displayName(), chosen));
         }
         QStringList alike;
@@ -80,7 +73,7 @@ bool DeviceChooser::foundIn(const QList<SystemPort> &ports)
         throw Failure(
             Failure::DeviceNotFound,
             tr("%1 could not open: the adapter chosen for it, %2, cannot be told apart "
-               "from others like it: %3. Choose one of them (F4).")
+               "from others like it: %3. Choose one of them.")
                 .arg(m_panel.comm->displayName(), chosen, alike.join(QStringLiteral("; "))));
     }
     follow(*found.port);
@@ -138,22 +131,20 @@ void DeviceChooser::showMenu(const QPoint &at)
     menu->popup(at);
 }
 
-void DeviceChooser::choose(const DeviceChoice &choice)
+bool DeviceChooser::choose(const DeviceChoice &choice)
 {
     if (!m_panel.deviceChoosable())
-        return; // the port was opened meanwhile
+        return false; // the port was opened meanwhile
     // The built-in default, too, may be what the other panel has.
     const DeviceChoice &other = m_other->choice();
     if (choice.isSameDevice(other)) {
-        emit failed(Failure(
-            Failure::PortInUse,
-            tr("%1 keeps its device: %2 is the device of %3.")
-                .arg(m_panel.comm->portName(), choice.device, m_other->m_panel.comm->portName())));
-        return;
+        emit failed(othersDevice(choice.device));
+        return false;
     }
     m_choice = choice;
     use(choice.device);
     remember();
+    return true;
 }
 
 void DeviceChooser::askForDevice()
@@ -166,8 +157,13 @@ void DeviceChooser::askForDevice()
     dialog->setWindowTitle(m_frame->window()->windowTitle());
     dialog->setLabelText(
         tr("The device of %1. %2").arg(m_panel.comm->portName(), StartOptions::namesHelp()));
-    dialog->setTextValue(m_choice.device);
+    // What was typed and refused last comes back for a second try.
+    dialog->setTextValue(m_typed.isEmpty() ? m_choice.device : m_typed);
     connect(dialog, &QInputDialog::textValueSelected, this, &DeviceChooser::take);
+    // As wide as the window, not as the help's one line.
+    for (QLabel *label : dialog->findChildren<QLabel *>())
+        label->setWordWrap(true);
+    dialog->setMaximumWidth(m_frame->window()->width());
     dialog->open();
 }
 
@@ -177,29 +173,38 @@ void DeviceChooser::take(const QString &typed)
     const QString value = typed.trimmed();
     if (value.isEmpty() || !m_panel.deviceChoosable())
         return;
+    m_typed = value;
     const StartOptions::Named named
-        = StartOptions::nameDevice(value, m_panel.comm->portName(),
-                                   m_other->m_panel.comm->portName(), m_other->choice().device);
+        = StartOptions::nameDevice(value, m_panel.comm->portName(), {}, {});
     if (!named.refusal.isEmpty()) {
         //: A device typed for a port that cannot be its device: %1 is the port, %2 why.
         emit failed(
-            Failure(named.sameAsOther ? Failure::PortInUse : Failure::DeviceNotFound,
+            Failure(Failure::DeviceNotFound,
                     tr("%1 keeps its device: %2").arg(m_panel.comm->portName(), named.refusal)));
         return;
     }
-    choose(DeviceChoice::of(named.device));
+    // The other panel's device, by whatever name it was typed, is refused as in the menu.
+    const QString others = StartOptions::deviceIdentity(m_other->m_choice.device);
+    if (StartOptions::deviceIdentity(named.device) == others) {
+        emit failed(othersDevice(named.device));
+        return;
+    }
+    if (choose(DeviceChoice::of(named.device)))
+        m_typed.clear();
 }
 
-// The caption stays the designed "COM1"; which device that is, and that it can be chosen, is a
-// hover or a screen reader away. Every message names it too.
+Failure DeviceChooser::othersDevice(const QString &device) const
+{
+    return Failure(Failure::PortInUse,
+                   tr("%1 keeps its device: %2 is the device of %3.")
+                       .arg(m_panel.comm->portName(), device, m_other->m_panel.comm->portName()));
+}
+
 void DeviceChooser::use(const QString &device)
 {
     if (device != m_panel.comm->device())
         m_panel.comm->setDevice(m_system.create(device));
-    const QString port = m_panel.comm->displayName();
-    m_frame->setToolTip(tr("%1\nRight-click or F4: choose the device").arg(port));
-    m_frame->setAccessibleDescription(
-        tr("%1. Its device can be chosen from a menu: F4, or the context menu.").arg(port));
+    m_view->showDevice(device, m_panel.comm->displayName(), m_choice.name);
 }
 
 void DeviceChooser::remember()

@@ -8,17 +8,16 @@
 
 #include <QObject>
 
+class PanelFrame;
 class PortListing;
 class QGroupBox;
 class QPoint;
 struct PortPanel;
 struct PortSystem;
 
-// What the user chose for one panel's port: the device menu on the panel's frame (a right-click
-// on the frame, or F4 or Alt+Down wherever in the panel the focus is), a device typed by name,
-// the setting that keeps the choice, and the adapter found again at OPEN under the node the
-// system gives it now. The frame's tooltip and accessible description name the device and say
-// that the menu is there.
+// What the user chose for one panel's port: the device menu that the panel's frame offers
+// (PanelFrame), a device typed by name, the setting that keeps the choice, and the adapter found
+// again at OPEN under the node the system gives it now.
 class DeviceChooser : public QObject
 {
     Q_OBJECT
@@ -42,13 +41,16 @@ public:
     // Follows an adapter kept by what it is to the node the list has it at now, while the port is
     // closed and left alone.
     void refresh(const QList<SystemPort> &ports);
+    // Shows on the panel's frame whether its port is being opened.
+    void showTask();
 
 signals:
     void failed(const Failure &failure);
 
 private:
     void showMenu(const QPoint &at);
-    void choose(const DeviceChoice &choice);
+    bool choose(const DeviceChoice &choice);
+    Failure othersDevice(const QString &device) const;
     void askForDevice();
     void take(const QString &typed);
     void use(const QString &device);
@@ -64,4 +66,6 @@ private:
     DeviceChooser *m_other = nullptr;
     DeviceChoice m_choice;
     PortListing *const m_listing;
+    PanelFrame *const m_view;
+    QString m_typed; // refused, for a second try
 };

@@ -18,13 +18,14 @@ DeviceMenu::DeviceMenu(const Panels &panels, const PortListing::Lister &lister, 
         addAction(tr("Click CLOSE first to choose another device."))->setEnabled(false);
     m_looking = addAction(tr("Looking for serial ports…"));
     m_looking->setEnabled(false);
-    addSeparator();
+    m_separator = addSeparator();
     m_otherDevice = addAction(tr("&Other device…"));
     m_otherDevice->setEnabled(panels.choosable);
     connect(m_otherDevice, &QAction::triggered, this, &DeviceMenu::otherDeviceWanted);
-    QAction *builtIn = addAction(tr("Built-in &default (%1)").arg(panels.builtIn));
-    builtIn->setEnabled(panels.choosable);
-    connect(builtIn, &QAction::triggered, this,
+    m_builtIn = addAction(tr("Built-in &default (%1)").arg(panels.builtIn));
+    m_builtIn->setEnabled(panels.choosable
+                          && !DeviceChoice::of(panels.builtIn).isSameDevice(panels.other));
+    connect(m_builtIn, &QAction::triggered, this,
             [this] { emit chosen(DeviceChoice::of(m_panels.builtIn)); });
 
     auto *listing = new PortListing(lister, this);
@@ -65,11 +66,16 @@ void DeviceMenu::addPorts(const QList<SystemPort> &ports)
             text = tr("%1 — more than one like it plugged in").arg(absent);
         else if (mine.keptByIdentity())
             text = tr("%1 — not plugged in").arg(absent);
+        else if (!StartOptions::isPresent(mine.device))
+            text = tr("%1 — not present").arg(absent);
         QAction *entry = new QAction(text, group);
         entry->setCheckable(true);
         entry->setChecked(true);
-        entry->setEnabled(false);
+        entry->setEnabled(m_panels.choosable);
     }
-    m_looking->setVisible(false);
-    insertActions(m_looking, group->actions());
+    if (StartOptions::deviceIdentity(m_panels.builtIn) == othersNode)
+        m_builtIn->setEnabled(false);
+    m_looking->setText(tr("No serial ports found"));
+    m_looking->setVisible(ports.isEmpty());
+    insertActions(m_separator, group->actions());
 }

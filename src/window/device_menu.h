@@ -11,8 +11,9 @@
 // The menu of a panel's frame that chooses the device behind the panel's port: the system's
 // serial ports as they are when it opens (listed away from the window's thread), another device
 // typed by name, or the device the program was built with. The device the other panel has is
-// shown as in use there; a chosen adapter that is not plugged in, as absent. While the port is
-// open, or busy, nothing can be chosen, and the menu says that CLOSE comes first.
+// shown as in use there, and cannot be chosen; the panel's own is checked, and tagged when it is
+// absent. While the port is open, or busy, nothing can be chosen, and the menu says that CLOSE
+// comes first.
 class DeviceMenu : public QMenu
 {
     Q_OBJECT
@@ -40,6 +41,8 @@ private:
     void addPorts(const QList<SystemPort> &ports);
 
     const Panels m_panels;
-    QAction *m_looking = nullptr;
+    QAction *m_looking = nullptr; // until the list is in; then says when it is empty
+    QAction *m_separator = nullptr;
     QAction *m_otherDevice = nullptr;
+    QAction *m_builtIn = nullptr;
 };

@@ -212,10 +212,18 @@ void MainWindow::run(PortPanel &panel, const std::function<void()> &operation)
         UpdateCommands(m_panels.port2);
         Status(m_panels);
     }
+    for (DeviceChooser *chooser : m_choosers)
+        chooser->showTask();
 }
 
 void MainWindow::report(const Failure &failure)
 {
+    // What another device would mend says where to choose one.
+    const Failure::Number number = failure.number();
+    const bool device = number == Failure::DeviceNotFound || number == Failure::PermissionDenied
+        || number == Failure::PortInUse;
+    const QString hint = tr("To use another device, right-click the panel or press F4.");
     // Shown without a nested event loop, so that the click handler ends at once.
-    (new FailureBox(failure, this))->open();
+    (new FailureBox(device ? Failure(number, failure.description() + u'\n' + hint) : failure, this))
+        ->open();
 }

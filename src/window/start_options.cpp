@@ -15,6 +15,26 @@ StartOptions StartOptions::refused(const QString &why)
                 .arg(QCoreApplication::applicationName(), why)};
 }
 
+StartOptions StartOptions::noDisplay()
+{
+    return {NoDisplay,
+            {},
+            {},
+            tr("%1: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+               "run it from a desktop session.")
+                .arg(QCoreApplication::applicationName())};
+}
+
+QString StartOptions::devicesHelp(const std::array<QString, 2> &devices,
+                                  const std::array<Origin, 2> &origins, const QString &settingsFile)
+{
+    const QString from[] = {tr("built in"), tr("remembered"), tr("option")};
+    return tr("\nThis run: COM1 is %1 (%2), COM2 is %3 (%4).\nTo choose another device, "
+              "right-click a port's panel in the window or press F4 there; the choice is "
+              "remembered in %5. An option holds for one run.\n")
+        .arg(devices[0], from[origins[0]], devices[1], from[origins[1]], settingsFile);
+}
+
 StartOptions StartOptions::parse(const QStringList &arguments, const QString &com1Default,
                                  const QString &com2Default)
 {
@@ -30,10 +50,10 @@ StartOptions StartOptions::parse(const QStringList &arguments, const QString &co
                                            tr("Shows the program's version."));
     // Not translated: Qt aligns the help's columns by characters, not by their width.
     const QString device = QStringLiteral("device");
-    const QCommandLineOption com1Option(
-        QStringLiteral("com1"), tr("The device of COM1 (default: %1).").arg(com1Default), device);
-    const QCommandLineOption com2Option(
-        QStringLiteral("com2"), tr("The device of COM2 (default: %1).").arg(com2Default), device);
+    const QCommandLineOption com1Option(QStringLiteral("com1"),
+                                        tr("The device of COM1, for this run only."), device);
+    const QCommandLineOption com2Option(QStringLiteral("com2"),
+                                        tr("The device of COM2, for this run only."), device);
     const QCommandLineOption listOption(
         QStringLiteral("list-ports"),
         tr("Lists the serial ports the system has, as the device menu names them."));
@@ -41,8 +61,18 @@ StartOptions StartOptions::parse(const QStringList &arguments, const QString &co
 
     if (!parser.parse(QStringList(QCoreApplication::applicationName()) + arguments))
         return refused(parser.errorText());
-    if (parser.isSet(helpOption))
-        return {ShowHelp, {}, {}, parser.helpText()};
+    if (parser.isSet(helpOption)) {
+        // With the devices of the run that the other options ask for.
+        QStringList rest = arguments;
+        rest.removeAll(QStringLiteral("-h"));
+        rest.removeAll(QStringLiteral("--help"));
+        StartOptions help = parse(rest, com1Default, com2Default);
+        if (help.outcome != Run)
+            help = parse({}, com1Default, com2Default);
+        help.outcome = ShowHelp;
+        help.message = parser.helpText();
+        return help;
+    }
     if (parser.isSet(listOption))
         return {ListPorts, {}, {}, {}};
     if (parser.isSet(versionOption)) {
@@ -91,8 +121,7 @@ StartOptions::Named StartOptions::nameDevice(const QString &value, const QString
         const bool first = portName < otherPortName;
         return {{},
                 tr("COM1 (%1) and COM2 (%2) are the same device; give each its own.")
-                    .arg(first ? *name : otherDevice, first ? otherDevice : *name),
-                true};
+                    .arg(first ? *name : otherDevice, first ? otherDevice : *name)};
     }
     return {*name, {}};
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
 
 // What the program was started with: which devices the COM1 and COM2 panels drive. Without
@@ -17,7 +18,9 @@ struct StartOptions
     Q_DECLARE_TR_FUNCTIONS(StartOptions)
 
 public:
-    enum Outcome { Run, ShowHelp, ShowVersion, ListPorts, Refuse };
+    enum Outcome { Run, ShowHelp, ShowVersion, ListPorts, Refuse, NoDisplay };
+    // Where a port's device comes from.
+    enum Origin { BuiltIn, Remembered, Option };
 
     // The arguments after the program's name, in the system's own encoding of the command line.
     static QStringList arguments(int argc, char *argv[]);
@@ -36,7 +39,6 @@ public:
     {
         QString device;
         QString refusal;
-        bool sameAsOther = false;
     };
     static Named nameDevice(const QString &value, const QString &portName,
                             const QString &otherPortName, const QString &otherDevice);
@@ -44,6 +46,12 @@ public:
     static QString deviceIdentity(const QString &name);
     // What a device's name may be, in words.
     static QString namesHelp();
+    // The name a user knows a device by: "ttyUSB0", "COM7".
+    static QString shortName(const QString &device);
+    // Whether the system has the device now, asked without opening it.
+    static bool isPresent(const QString &device);
+    // Whether there is a display to open the window on.
+    static bool hasDisplay();
 
     Outcome outcome = Run;
     QString com1;
@@ -54,6 +62,11 @@ public:
     bool com2Given = false;
 
     static StartOptions refused(const QString &why);
+    static StartOptions noDisplay();
+    // The end of the help: the devices of this run, where each comes from, and how to choose
+    // another.
+    static QString devicesHelp(const std::array<QString, 2> &devices,
+                               const std::array<Origin, 2> &origins, const QString &settingsFile);
 
 private:
     // The name a device is opened and shown by, or nothing when the value names no serial port.

@@ -9,6 +9,8 @@
 #include <qt_windows.h>
 #include <shellapi.h>
 
+#include <iterator>
+
 namespace {
 
 // "COM7", "com7", "\\.\COM12": the number; any other name in the \\.\ form: the rest of it.
@@ -64,4 +66,24 @@ QString StartOptions::deviceIdentity(const QString &name)
 QString StartOptions::namesHelp()
 {
     return tr("Give a COM port, as COM7 or COM12, or a device name as \\\\.\\CNCA0.");
+}
+
+QString StartOptions::shortName(const QString &device)
+{
+    return device.startsWith(deviceSpace) ? device.sliced(deviceSpace.size()) : device;
+}
+
+// The system's name for a port it has: COM7's is \Device\Serial0 or the like.
+bool StartOptions::isPresent(const QString &device)
+{
+    wchar_t target[512];
+    const QString name = shortName(device);
+    return QueryDosDeviceW(reinterpret_cast<const wchar_t *>(name.utf16()), target,
+                           DWORD(std::size(target)))
+        != 0;
+}
+
+bool StartOptions::hasDisplay()
+{
+    return true;
 }

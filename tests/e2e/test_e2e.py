@@ -178,13 +178,44 @@ class EndToEnd(Person, unittest.TestCase):
 
     def device_menu(self, listed=False):
         """Opens the device menu of the panel with the focus; with listed, returns once the
-        system's ports are in it, which comes a moment later and makes the menu taller."""
+        system's ports are in it, which comes a moment later and makes the menu taller. Returns
+        how much taller, and how tall it opened."""
         before = desktop.mapped()
         desktop.keys("F4")
         menu = desktop.wait_for_new_window(before)
         opened, deadline = desktop.height(menu), time.monotonic() + 5
         while listed and desktop.height(menu) == opened and time.monotonic() < deadline:
             time.sleep(0.02)
+        return menu
+
+    @staticmethod
+    def text_lines(menu):
+        """The lines of text a menu shows, from the top, each as "dark" (an entry that can be
+        chosen, a heading) or "grey" (one that cannot), told by its darkest pixel."""
+        geometry = desktop.geometry(menu)  # the frame's edges left out
+        width, height = geometry["WIDTH"], geometry["HEIGHT"]
+        pixels = desktop.grab(geometry["X"], geometry["Y"], width, height)
+        # The background is the most common value; separators and frames are lighter than text.
+        rows = [min(pixels[(row * width + x) * 3] for x in range(4, width - 4))
+                for row in range(4, height - 4)]
+        lines, band = [], []
+        for darkest in rows + [255]:
+            if darkest < 200:
+                band.append(darkest)
+                continue
+            if len(band) >= 4:  # not a separator, nor a shortcut letter's underline
+                lines.append("dark" if min(band) < 100 else "grey")
+            band = []
+        return lines
+
+    def caption(self, unlike=None):
+        """The pixels of COM1's frame caption, once unlike the given ones."""
+        deadline = time.monotonic() + 5
+        while True:
+            pixels = desktop.grab(self.origin[0] + 8, self.origin[1], 281, 18)
+            if pixels != unlike or time.monotonic() > deadline:
+                return pixels
+            time.sleep(0.05)
 
     def type_device(self, device):
         """Types COM1's device into the dialog of its menu's Other device… entry."""
@@ -207,6 +238,7 @@ class EndToEnd(Person, unittest.TestCase):
         com3 = Line(LINES, "com3")
         self.lines.append(com3)
         self.assertFalse(os.path.exists(self.program.settings))  # nothing before a choice
+        caption = self.caption()
         if WINE_PROGRAM:
             # The prefix's ports by number, COM1, COM2, COM4 (com3), COM12, COM13, then Other
             # device… and Built-in default: up from the end, past no entry that is disabled.
@@ -214,7 +246,16 @@ class EndToEnd(Person, unittest.TestCase):
             self.device_menu(listed=True)
             desktop.keys(*["Up"] * 5, "Return")
         else:
+            # The sandbox's sysfs lists no serial port: the line that looked for them says none
+            # were found, and the one entry the list adds is COM1's own device.
+            self.click("Text1")
+            lines = self.text_lines(self.device_menu(listed=True))
+            # The heading, "No serial ports found", COM1's device, Other device…, Built-in
+            # default: a port listed would be a line that can be chosen under the heading.
+            self.assertEqual(lines, ["dark", "grey", "dark", "dark", "dark"])
+            desktop.keys("Escape")
             self.type_device(com3.near)
+        self.assertNotEqual(self.caption(unlike=caption), caption)  # it names the device now
         self.open_port(1, com3)
         self.assertTrue(os.listdir(self.program.settings))  # kept as soon as it was made
         start = time.monotonic()
@@ -228,6 +269,7 @@ class EndToEnd(Person, unittest.TestCase):
         text = self.message()
         self.assertIn("8002", text)
         self.assertIn("not a serial port", text)
+        self.assertIn("press F4", text)
         for run in ("this run", "the next run"):
             if run == "the next run":
                 desktop.close_window(self.window)
@@ -556,6 +598,12 @@ class RefusedOptions(unittest.TestCase):
             self.assertEqual(result.returncode, 2, options)
             self.assertIn("--help", result.stderr)
             self.assertEqual(desktop.windows(), [])
+        # Nowhere to open the window: said in a line, and status 1.
+        bare = {k: v for k, v in desktop.env.items() if k not in ("DISPLAY", "QT_QPA_PLATFORM")}
+        result = subprocess.run([EXECUTABLE, "--com1", f"{LINES}/com1"], env=bare,
+                                capture_output=True, text=True, timeout=10)
+        self.assertEqual((result.returncode, result.stderr.count("\n")), (1, 1), result.stderr)
+        self.assertIn("DISPLAY", result.stderr)
 
 
 if __name__ == "__main__":

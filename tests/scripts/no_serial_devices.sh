@@ -2,7 +2,8 @@
 # Copyright (C) 2026 Korvane Developers
 # SPDX-License-Identifier: MIT
 # Runs a command where /dev holds no serial device at all, only what the command and the tests'
-# own pseudo-terminals need; each NAME=TARGET before -- makes /dev/NAME a link to TARGET:
+# own pseudo-terminals need, and /sys/class/tty lists none; each NAME=TARGET before -- makes
+# /dev/NAME a link to TARGET:
 #   no_serial_devices.sh [NAME=TARGET...] -- COMMAND [ARGUMENTS...]
 # A program that opens the machine's own serial devices by default (ttyS0 can be a test
 # machine's console) runs only in here.
@@ -32,6 +33,8 @@ exec "${unshare[@]}" bash -c '
     ln -s /proc/self/fd /dev/fd
     umount -l "$old"
     rmdir "$old"
+    # Nor does sysfs list any: a port list shows what can be opened here.
+    mount -t tmpfs -o mode=755 tty /sys/class/tty
     while [[ "$1" != "--" ]]; do
         ln -s "${1#*=}" "/dev/${1%%=*}"
         shift
