@@ -3,10 +3,8 @@
 
 #include "ports/port_panel.h"
 
-#include "ports/close.h"
 #include "ports/delay.h"
 #include "ports/drain.h"
-#include "ports/speed_change.h"
 #include "serial/serial_port.h"
 #include "window/status_line.h"
 
@@ -55,51 +53,10 @@ bool PortPanel::deviceChoosable() const
     return !comm->portOpen() && task == Task::None;
 }
 
-void Open(PortPanel &panel, const PortPanels &panels)
-{
-    if (panel.task == Task::Opening || panel.task == Task::FindingDevice)
-        return; // it opens once the device is ready
-    if (panel.task == Task::ClosingOnceSent)
-        EndTask(panel); // the user keeps it open after all
-    if (!panel.comm->portOpen()) {
-        if (!panel.comm->prepareOpen()) {
-            panel.task = Task::Opening;
-            return;
-        }
-        panel.comm->setPortOpen(true);
-    }
-    setSpeedCommandsEnabled(panel, true);
-    Status(panels);
-}
-
 void Status(const PortPanels &panels)
 {
     showStatus(panels.port1);
     showStatus(panels.port2);
-}
-
-void Drained(PortPanel &panel, Sent sent, const PortPanels &panels)
-{
-    if (panel.task == Task::ClosingOnceSent) {
-        panel.task = Task::None;
-        CloseOnceSent(panel, sent, panels);
-    } else if (panel.task == Task::ChangingSpeedOnceSent || panel.task == Task::CodeLeaving) {
-        SpeedChangeSent(panel, sent);
-    }
-}
-
-void Delayed(PortPanel &panel, const PortPanels &panels)
-{
-    if (panel.changingSpeed())
-        SpeedChangeDelayed(panel, panels);
-}
-
-void ReadyToOpen(PortPanel &panel, const PortPanels &panels)
-{
-    if (panel.task != Task::Opening)
-        return;
-    panel.task = Task::None;
-    Open(panel, panels);
 }
 
 void EndTask(PortPanel &panel)

@@ -5,7 +5,6 @@
 
 #include <array>
 
-enum class Sent;
 class Delay;
 class Drain;
 class QPushButton;
@@ -84,14 +83,11 @@ struct PortPanels
     PortPanel port2;
 };
 
-void Open(PortPanel &panel, const PortPanels &panels);
+// The steps every operation shares. OPEN and CLOSE are in open_close.h, the speed change in
+// speed_change.h, Send and Read in send_read.h; each goes on with its own task when what the
+// task waited for has come.
 void Status(const PortPanels &panels);
 
-// What the panel's task waited for has come: the text sent before has left (or did not), the
-// delay has passed, the device is ready to open.
-void Drained(PortPanel &panel, Sent sent, const PortPanels &panels);
-void Delayed(PortPanel &panel, const PortPanels &panels);
-void ReadyToOpen(PortPanel &panel, const PortPanels &panels);
 // Ends the panel's task: nothing it waited for goes on, and nothing more of it reaches the line.
 // A failure on the panel ends it, and so does quitting.
 void EndTask(PortPanel &panel);

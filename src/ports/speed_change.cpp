@@ -94,6 +94,8 @@ void SpeedChangeDelayed(PortPanel &panel, const PortPanels &panels)
 
 void SpeedChangeSent(PortPanel &panel, Sent sent)
 {
+    if (panel.task != Task::ChangingSpeedOnceSent && panel.task != Task::CodeLeaving)
+        return;
     SerialPort &comm = *panel.comm;
     const SpeedRow &speed = speedTable[panel.speedRow];
     const bool code = panel.task == Task::CodeLeaving;

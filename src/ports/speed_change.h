@@ -30,6 +30,6 @@ inline constexpr SpeedRow speedTable[5] = {
 // speed commands and Send do nothing until the last has run, or the change has ended otherwise.
 void ChangeSpeed(PortPanel &panel, int row);
 // Goes on with the speed change once its step's wait has passed, or once what it waited for to
-// leave the line has left (or did not).
+// leave the line has left (or did not); nothing when no change waits for it.
 void SpeedChangeDelayed(PortPanel &panel, const PortPanels &panels);
 void SpeedChangeSent(PortPanel &panel, Sent sent);

@@ -3,9 +3,9 @@
 
 #include "window/main_window.h"
 
-#include "ports/close.h"
 #include "ports/delay.h"
 #include "ports/drain.h"
+#include "ports/open_close.h"
 #include "ports/send_read.h"
 #include "ports/speed_change.h"
 #include "serial/serial_device.h"
@@ -193,9 +193,13 @@ void MainWindow::bindPanel(PortPanel &panel, int index, QPushButton *close, QPus
     on(panel.comm, &SerialPort::deviceFailed, [](PortPanel &panel) { panel.comm->checkDevice(); });
     on(panel.comm, &SerialPort::readyToOpen,
        [this](PortPanel &panel) { ReadyToOpen(panel, m_panels); });
-    on(panel.drain, &Drain::finished,
-       [this](PortPanel &panel, Sent sent) { Drained(panel, sent, m_panels); });
-    on(panel.delay, &Delay::finished, [this](PortPanel &panel) { Delayed(panel, m_panels); });
+    // What a task waited for has come: each operation goes on with its own.
+    on(panel.drain, &Drain::finished, [this](PortPanel &panel, Sent sent) {
+        CloseOnceSent(panel, sent, m_panels);
+        SpeedChangeSent(panel, sent);
+    });
+    on(panel.delay, &Delay::finished,
+       [this](PortPanel &panel) { SpeedChangeDelayed(panel, m_panels); });
 }
 
 // Every handler of a panel runs through here: a failure stops the operation at its step, ends

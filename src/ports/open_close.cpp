@@ -1,7 +1,7 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
-#include "ports/close.h"
+#include "ports/open_close.h"
 
 #include "ports/drain.h"
 #include "ports/port_panel.h"
@@ -10,40 +10,47 @@
 
 #include <QCoreApplication>
 
+#include <functional>
+#include <optional>
+
 namespace {
 
 using Task = PortPanel::Task;
 
-// Closes the port and says nothing, so that what else the closing has to tell comes in one
-// message with it: the words of a driver that did not let go of the device, if it did not.
-QString closeTelling(SerialPort &comm)
+// Closes the port, with what has not yet left thrown away first when asked, so that the driver
+// does not hold the window for it; shows both panels; and tells in one message what the caller
+// has to say, given how much was thrown away, with what the driver's closing has to say: that
+// it did not let go of the device.
+void closeTelling(PortPanel &panel, const PortPanels &panels, bool discard,
+                  const std::function<std::optional<Failure>(qint64 discarded)> &say)
 {
-    try {
-        comm.setPortOpen(false);
-    } catch (const Failure &failure) {
-        return failure.description();
+    qint64 discarded = 0;
+    if (discard) {
+        // Counted as it goes: some drivers keep what is already on its way to the adapter.
+        const qint64 before = panel.comm->bytesToWrite();
+        panel.comm->discardOutput();
+        discarded = before - panel.comm->bytesToWrite();
     }
-    return {};
-}
-
-Failure withNote(const Failure &failure, const QString &note)
-{
-    return note.isEmpty() ? failure
-                          : Failure(failure.number(), failure.description() + u' ' + note);
-}
-
-// Closes the port with what has not yet left thrown away, so that the driver does not hold the
-// window for it; returns how much that was.
-qint64 closeDiscarding(PortPanel &panel, const PortPanels &panels, QString &note)
-{
-    // Counted as it goes: some drivers keep what is already on its way to the adapter.
-    const qint64 before = panel.comm->bytesToWrite();
-    panel.comm->discardOutput();
-    const qint64 discarded = before - panel.comm->bytesToWrite();
-    note = closeTelling(*panel.comm);
+    QString note;
+    try {
+        panel.comm->setPortOpen(false);
+    } catch (const Failure &failure) {
+        note = failure.description();
+    }
     UpdateCommands(panel);
     Status(panels);
-    return discarded;
+    const std::optional<Failure> said = say(discarded);
+    if (said && !note.isEmpty())
+        throw Failure(said->number(), said->description() + u' ' + note);
+    if (said)
+        throw *said;
+    if (!note.isEmpty())
+        throw Failure(Failure::DeviceFailed, note);
+}
+
+std::optional<Failure> nothing(qint64)
+{
+    return std::nullopt;
 }
 
 Failure stalled(const SerialPort &comm, qint64 discarded)
@@ -101,41 +108,62 @@ void closeNow(PortPanel &panel, const PortPanels &panels)
 {
     const Task task = panel.task;
     EndTask(panel);
-    QString note;
     if (task == Task::ClosingOnceSent || task == Task::ChangingSpeedOnceSent) {
         // Only the adapter's answer was awaited: nothing to tell of a plain CLOSE.
-        const qint64 discarded = closeDiscarding(panel, panels, note);
-        if (discarded > 0 || task == Task::ChangingSpeedOnceSent)
-            throw withNote(cutShort(panel, task, discarded), note);
+        closeTelling(panel, panels, true, [&](qint64 discarded) -> std::optional<Failure> {
+            if (discarded > 0 || task == Task::ChangingSpeedOnceSent)
+                return cutShort(panel, task, discarded);
+            return std::nullopt;
+        });
     } else {
-        note = closeTelling(*panel.comm);
-        UpdateCommands(panel);
-        Status(panels);
-        throw withNote(changeCutShort(panel), note);
+        closeTelling(panel, panels, false, [&](qint64) { return changeCutShort(panel); });
     }
-    if (!note.isEmpty())
-        throw Failure(Failure::DeviceFailed, note);
 }
 
 } // namespace
 
-void CloseOnceSent(PortPanel &panel, Sent sent, const PortPanels &panels)
+void Open(PortPanel &panel, const PortPanels &panels)
 {
-    if (sent == Sent::Stalled) {
-        // A driver that never says its transmitter has emptied, with nothing counted: as sent as
-        // it can tell.
-        QString note;
-        const qint64 discarded = closeDiscarding(panel, panels, note);
-        if (discarded > 0)
-            throw withNote(stalled(*panel.comm, discarded), note);
-        if (!note.isEmpty())
-            throw Failure(Failure::DeviceFailed, note);
-        return;
+    if (panel.task == Task::Opening || panel.task == Task::FindingDevice)
+        return; // it opens once the device is ready
+    if (panel.task == Task::ClosingOnceSent)
+        EndTask(panel); // the user keeps it open after all
+    if (!panel.comm->portOpen()) {
+        if (!panel.comm->prepareOpen()) {
+            panel.task = Task::Opening;
+            return;
+        }
+        panel.comm->setPortOpen(true);
     }
-    if (sent == Sent::All)
-        panel.comm->setPortOpen(false);
     UpdateCommands(panel);
     Status(panels);
+}
+
+void ReadyToOpen(PortPanel &panel, const PortPanels &panels)
+{
+    if (panel.task != Task::Opening)
+        return;
+    panel.task = Task::None;
+    Open(panel, panels);
+}
+
+void CloseOnceSent(PortPanel &panel, Sent sent, const PortPanels &panels)
+{
+    if (panel.task != Task::ClosingOnceSent)
+        return;
+    panel.task = Task::None;
+    // A driver that never says its transmitter has emptied, with nothing counted: as sent as it
+    // can tell.
+    if (sent == Sent::Stalled) {
+        closeTelling(panel, panels, true, [&](qint64 discarded) -> std::optional<Failure> {
+            return discarded > 0 ? std::optional(stalled(*panel.comm, discarded)) : std::nullopt;
+        });
+    } else if (sent == Sent::All) {
+        closeTelling(panel, panels, false, nothing);
+    } else {
+        UpdateCommands(panel);
+        Status(panels);
+    }
 }
 
 void Close(PortPanel &panel, const PortPanels &panels)
@@ -151,8 +179,8 @@ void Close(PortPanel &panel, const PortPanels &panels)
         return;
     } else if (comm.portOpen()) {
         // Text that Send accepted leaves before the line closes, as far as the line takes it;
-        // the window goes on meanwhile, and Drained() closes. Asked even when no queue counts
-        // anything: an adapter's own buffer may still hold the end of it.
+        // the window goes on meanwhile, and CloseOnceSent() closes. Asked even when no queue
+        // counts anything: an adapter's own buffer may still hold the end of it.
         if (!panel.drain->start()) {
             panel.task = Task::ClosingOnceSent;
             UpdateCommands(panel);
