@@ -1,10 +1,10 @@
 // Copyright (C) 2026 Korvane Developers
 // SPDX-License-Identifier: MIT
 
-// Prints what a large Send and Read cost through the real Qt serial device on a pseudo-terminal:
+// Prints what a large Send and Read cost through the real Linux serial device on a pseudo-terminal:
 // a Read that takes 1 MB and shows it, a 1 MB Send handed to the device, and the peak memory.
 #include "pty_pair.h"
-#include "serial/qt/qt_serial_device.h"
+#include "serial/posix/posix_serial_device.h"
 #include "window/main_window.h"
 #include "window/text_box.h"
 
@@ -51,8 +51,8 @@ int main(int argc, char *argv[])
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
 
     PtyPair line;
-    MainWindow window(std::make_unique<QtSerialDevice>(line.devicePath()),
-                      std::make_unique<QtSerialDevice>(QStringLiteral("/nonexistent")));
+    MainWindow window(std::make_unique<PosixSerialDevice>(line.devicePath()),
+                      std::make_unique<PosixSerialDevice>(QStringLiteral("/nonexistent")));
     window.show();
     window.findChild<QPushButton *>(QStringLiteral("Command8"))->click();
     // OPEN waits for the system away from the window's thread.

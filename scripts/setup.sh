@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev libgl-dev
+    qt6-base-dev libgl-dev
     # the messages in the user's language: lupdate and lrelease, and Qt's own translations
     qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     fonts-wqy-microhei # the Chinese captions

@@ -15,7 +15,7 @@ set -euo pipefail
 packages=(
     linux-image-amd64 kmod initramfs-tools procps
     # what the program needs at run time, as its Debian package pulls it in
-    libqt6widgets6 libqt6serialport6 qt6-qpa-plugins qt6-translations-l10n fonts-wqy-microhei
+    libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n fonts-wqy-microhei
     # the end-to-end suite's tools: a real X server, a person's clicks and keys, the clipboard
     xvfb xdotool xclip python3 python3-xlib
 )

@@ -3,7 +3,7 @@
 
 #include "pty_pair.h"
 #include "serial/line_settings.h"
-#include "serial/qt/qt_serial_device.h"
+#include "serial/posix/posix_serial_device.h"
 #include "window/main_window.h"
 #include "window/text_box.h"
 
@@ -17,7 +17,7 @@
 
 #include <ctime>
 
-// Send and Read through the real Qt serial device, on pseudo-terminals: a socat null-modem
+// Send and Read through the real Linux serial device, on pseudo-terminals: a socat null-modem
 // between COM1 and COM2, and single lines whose far end the test plays.
 class TestNullModem : public QObject
 {
@@ -34,8 +34,8 @@ private slots:
 private:
     static MainWindow *window(const QString &com1, const QString &com2)
     {
-        return new MainWindow(std::make_unique<QtSerialDevice>(com1),
-                              std::make_unique<QtSerialDevice>(com2));
+        return new MainWindow(std::make_unique<PosixSerialDevice>(com1),
+                              std::make_unique<PosixSerialDevice>(com2));
     }
     static void click(MainWindow *window, const char *name)
     {
@@ -81,7 +81,7 @@ void TestNullModem::sendOnCom1ReadOnCom2()
 void TestNullModem::tenMegabytesArriveWhileNobodyReads()
 {
     PtyPair line;
-    QtSerialDevice device(line.devicePath());
+    PosixSerialDevice device(line.devicePath());
     QVERIFY(device.open(LineSettings {115200}));
 
     QByteArray sent(10 * 1024 * 1024, Qt::Uninitialized);

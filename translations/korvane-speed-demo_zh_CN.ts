@@ -207,22 +207,18 @@ Right-click or F4: choose the device</source>
     </message>
 </context>
 <context>
-    <name>QtSerialDevice</name>
-    <message>
-        <source>read error: the line hung up or the device went away</source>
-        <translation>读取错误：线路已挂断或设备已断开</translation>
-    </message>
+    <name>PosixSerialDevice</name>
     <message>
         <source>write error: the device took no more data</source>
         <translation>写入错误：设备不再接收数据</translation>
     </message>
     <message>
-        <source>the device was removed or became unavailable</source>
-        <translation>设备已被移除或无法使用</translation>
+        <source>read error: the line hung up or the device went away</source>
+        <translation>读取错误：线路已挂断或设备已断开</translation>
     </message>
     <message>
-        <source>input/output error</source>
-        <translation>输入/输出错误</translation>
+        <source>the device was removed or became unavailable</source>
+        <translation>设备已被移除或无法使用</translation>
     </message>
 </context>
 <context>

@@ -20,8 +20,8 @@ public:
 
     virtual ~SerialDevice() = default;
 
-    // The system's own device at that location: Qt Serial Port on Linux, the communications API
-    // on Windows.
+    // The system's own device at that location: a terminal descriptor on Linux, the
+    // communications API on Windows.
     static std::unique_ptr<SerialDevice> create(const QString &location);
 
     // Where the device lives, for messages: "/dev/ttyS0", "COM1".

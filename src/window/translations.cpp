@@ -21,7 +21,7 @@ void installTranslations(const QLocale &locale)
     // (Windows).
     const QString folders[]
         = {QStringLiteral(":/i18n"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
-    for (const char *name : {"korvane-speed-demo", "qtbase", "qtserialport"}) {
+    for (const char *name : {"korvane-speed-demo", "qtbase"}) {
         for (const QString &folder : folders) {
             auto *translator = new QTranslator(app);
             if (translator->load(locale, QString::fromLatin1(name), QStringLiteral("_"), folder)) {

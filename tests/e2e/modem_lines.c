@@ -5,7 +5,8 @@
  * Test-only preload library. Pseudo-terminals have no modem lines, so this answers the
  * modem-line requests for them, keeping an RTS and DTR state per descriptor, and records with a
  * monotonic timestamp every RTS change, line settings change, exclusive mode change, small write,
- * open and close the program makes on a pseudo-terminal. The record goes to the file named by
+ * lock, unlock, open and close the program makes on a pseudo-terminal; a descriptor the program
+ * duplicates is tracked too, and its close, which closes no line, is not recorded. The record goes to the file named by
  * MODEM_LINES_LOG, one line per event: "<nanoseconds> <device> <event>". Under Wine the program
  * gets its devices' descriptors from Wine's server, often a fresh one for each call, so the
  * modem lines belong to the device, not to a descriptor. With MODEM_LINES_EXCLUSIVE set, a line
@@ -32,7 +33,7 @@
 
 #define MAX_FDS 1024
 
-static int tracked[MAX_FDS];
+static int tracked[MAX_FDS]; /* 1: opened, 2: a duplicate */
 
 /* The pseudo-terminal's number plus one, or 0 for anything else. */
 static int ptyOf(int fd)
@@ -167,10 +168,38 @@ int close(int fd)
     if (!realClose)
         realClose = (int (*)(int))dlsym(RTLD_NEXT, "close");
     if (fd >= 0 && fd < MAX_FDS && tracked[fd]) {
-        record(fd, "close");
+        if (tracked[fd] == 1)
+            record(fd, "close");
         tracked[fd] = 0;
     }
     return realClose(fd);
+}
+
+int fcntl(int fd, int command, ...)
+{
+    static int (*realFcntl)(int, int, ...);
+    if (!realFcntl)
+        realFcntl = (int (*)(int, int, ...))dlsym(RTLD_NEXT, "fcntl");
+    va_list args;
+    va_start(args, command);
+    void *argument = va_arg(args, void *);
+    va_end(args);
+    const int result = realFcntl(fd, command, argument);
+    if ((command == F_DUPFD || command == F_DUPFD_CLOEXEC) && result >= 0 && result < MAX_FDS
+        && fd >= 0 && fd < MAX_FDS && tracked[fd])
+        tracked[result] = 2;
+    return result;
+}
+
+int flock(int fd, int operation)
+{
+    static int (*realFlock)(int, int);
+    if (!realFlock)
+        realFlock = (int (*)(int, int))dlsym(RTLD_NEXT, "flock");
+    const int result = realFlock(fd, operation);
+    if (result == 0 && fd >= 0 && fd < MAX_FDS && tracked[fd] && !getenv("MODEM_LINES_EXCLUSIVE"))
+        record(fd, (operation & LOCK_UN) ? "unlock" : "lock");
+    return result;
 }
 
 int ioctl(int fd, unsigned long request, ...)

@@ -75,14 +75,14 @@ void Win32PendingIo::closeFlushPort()
         CloseHandle(std::exchange(m_flushPort, nullptr));
 }
 
-bool Win32PendingIo::settle(DWORD milliseconds) const
+bool Win32PendingIo::settle(DWORD milliseconds, bool withFlush) const
 {
     QVarLengthArray<HANDLE, 3> pending;
     if (reading)
         pending.append(read.hEvent);
     if (!writing.isEmpty())
         pending.append(write.hEvent);
-    if (m_flushThread)
+    if (m_flushThread && withFlush)
         pending.append(m_flushThread);
     return pending.isEmpty()
         || WaitForMultipleObjects(DWORD(pending.size()), pending.constData(), TRUE, milliseconds)

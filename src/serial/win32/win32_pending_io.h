@@ -36,8 +36,9 @@ struct Win32PendingIo
     // handle to close is what tells the driver to let the device go.
     void closeFlushPort();
 
-    // Waits at most so long for the driver to end every request still with it; true once it has.
-    bool settle(DWORD milliseconds) const;
+    // Waits at most so long for the driver to end every request still with it, and, withFlush,
+    // for the flush thread; true once they have.
+    bool settle(DWORD milliseconds, bool withFlush = true) const;
     // Frees io once the driver has let go of its requests, however long that takes.
     static void release(std::unique_ptr<Win32PendingIo> io);
 

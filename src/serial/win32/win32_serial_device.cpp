@@ -4,7 +4,7 @@
 #include "serial/win32/win32_serial_device.h"
 
 #include "serial/line_settings.h"
-#include "serial/win32/win32_open_attempt.h"
+#include "serial/open_attempt.h"
 #include "serial/win32/win32_pending_io.h"
 
 #include <QCoreApplication>
@@ -73,13 +73,6 @@ Win32SerialDevice::~Win32SerialDevice()
     close();
 }
 
-// The \\.\ form names COM10 and above too.
-QString Win32SerialDevice::path() const
-{
-    const QString device = QStringLiteral("\\\\.\\");
-    return m_location.startsWith(device) ? m_location : device + m_location;
-}
-
 bool Win32SerialDevice::prepareOpen()
 {
     const auto ready = [this] {
@@ -87,7 +80,7 @@ bool Win32SerialDevice::prepareOpen()
     };
     if (m_opening && (m_opening->answered() || m_opening->wantAgain(&m_lineCheck, ready)))
         return m_opening->answered();
-    m_opening = Win32OpenAttempt::start(path(), &m_lineCheck, ready);
+    m_opening = OpenAttempt::start(m_location, &m_lineCheck, ready);
     return false;
 }
 
@@ -101,16 +94,11 @@ void Win32SerialDevice::cancelOpen()
 bool Win32SerialDevice::open(const LineSettings &settings)
 {
     // What prepareOpen() opened, or else opened here.
-    DWORD code = ERROR_SUCCESS;
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    if (m_opening && m_opening->answered()) {
-        handle = std::exchange(m_opening, {})->take(code);
-    } else {
-        handle = CreateFileW(reinterpret_cast<const wchar_t *>(path().utf16()),
-                             GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_OVERLAPPED, nullptr);
-        code = GetLastError();
-    }
+    int error = 0;
+    const HANDLE handle
+        = HANDLE(m_opening && m_opening->answered() ? std::exchange(m_opening, {})->take(error)
+                                                    : OpenAttempt::open(m_location, error));
+    const DWORD code = DWORD(error);
     close();
     m_error = Error::None; // a driver that kept the last opening's requests is told of no more
     m_errorString.clear();

@@ -11,7 +11,7 @@
 
 #include <memory>
 
-class Win32OpenAttempt;
+class OpenAttempt;
 struct Win32PendingIo;
 
 // A real serial line through the Windows communications API. Nothing here waits for the line:
@@ -52,7 +52,6 @@ private:
     // How soon a read that ended without a byte is started again.
     static constexpr int emptyReadRetryMs = 50;
 
-    QString path() const;
     bool begin();
     bool fail(DWORD systemError, Error error = Error::Io);
     bool checkLine();
@@ -68,7 +67,7 @@ private:
     // The requests of the current opening; a fresh one for each.
     std::unique_ptr<Win32PendingIo> m_io;
     // CreateFile under way, or answered and not yet taken by open().
-    std::shared_ptr<Win32OpenAttempt> m_opening;
+    std::shared_ptr<OpenAttempt> m_opening;
     QWinEventNotifier m_receivedNotifier;
     QWinEventNotifier m_writtenNotifier;
     QWinEventNotifier m_flushedNotifier;

@@ -90,9 +90,10 @@ void Win32SerialDevice::close()
         // The driver may write into the requests' buffers and results until it has ended them,
         // so they are waited for; not for ever, as a driver that ignores the cancel would hang
         // the window. Then they stay with a thread that waits for them, and the next opening
-        // has requests of its own.
+        // has requests of its own. A flush is not waited for: its thread ends on its own, with
+        // a handle of its own.
         CancelIoEx(m_handle, nullptr);
-        letGo = m_io->settle(closeWaitMs);
+        letGo = m_io->settle(closeWaitMs, false);
         m_io->closeFlushPort();
         CloseHandle(std::exchange(m_handle, INVALID_HANDLE_VALUE));
     }

@@ -3,7 +3,7 @@
 
 #include "pty_pair.h"
 #include "serial/line_settings.h"
-#include "serial/qt/qt_serial_device.h"
+#include "serial/posix/posix_serial_device.h"
 #include "serial/serial_port.h"
 
 #include <QTemporaryDir>
@@ -14,8 +14,8 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 
-// The real Qt serial device, on pseudo-terminals standing in for serial lines.
-class TestQtSerialDevice : public QObject
+// The Linux device, on pseudo-terminals standing in for serial lines.
+class TestPosixSerialDevice : public QObject
 {
     Q_OBJECT
 
@@ -32,11 +32,11 @@ private slots:
 private:
     static std::unique_ptr<SerialPort> port(const QString &path, const QString &name = "COM1")
     {
-        return std::make_unique<SerialPort>(name, std::make_unique<QtSerialDevice>(path));
+        return std::make_unique<SerialPort>(name, std::make_unique<PosixSerialDevice>(path));
     }
 };
 
-void TestQtSerialDevice::openAndSettings_data()
+void TestPosixSerialDevice::openAndSettings_data()
 {
     QTest::addColumn<QString>("settings");
     QTest::addColumn<speed_t>("speed");
@@ -52,7 +52,7 @@ void TestQtSerialDevice::openAndSettings_data()
     QTest::newRow("9600,n,8,1") << "9600,n,8,1" << speed_t(B9600) << tcflag_t(CS8) << tcflag_t(0);
 }
 
-void TestQtSerialDevice::openAndSettings()
+void TestPosixSerialDevice::openAndSettings()
 {
     QFETCH(QString, settings);
     QFETCH(speed_t, speed);
@@ -60,6 +60,9 @@ void TestQtSerialDevice::openAndSettings()
     QFETCH(tcflag_t, parity);
 
     PtyPair line;
+    QTemporaryDir dir;
+    const QString record = dir.filePath("calls.log");
+    qputenv("MODEM_LINES_LOG", QFile::encodeName(record));
     const auto com = port(line.devicePath());
     com->setPortOpen(true);
     QVERIFY(com->portOpen());
@@ -79,9 +82,23 @@ void TestQtSerialDevice::openAndSettings()
     com->setPortOpen(false);
     QCOMPARE(tcgetattr(line.nearEnd(), &attributes), 0);
     QCOMPARE(cfgetospeed(&attributes), speed);
+
+    // One descriptor, opened once and closed once, and nothing of the line touched after that.
+    const auto calls = [&record] {
+        QFile file(record);
+        QStringList made;
+        for (const QByteArray &line :
+             file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>())
+            made += QString::fromLocal8Bit(line.mid(line.lastIndexOf(' ') + 1));
+        return made;
+    };
+    QTRY_COMPARE(calls().filter("close").size(), 1);
+    qunsetenv("MODEM_LINES_LOG");
+    QCOMPARE(calls().filter("open").size(), 1);
+    QCOMPARE(calls().mid(calls().size() - 3), QStringList({"unlock", "close", ""}));
 }
 
-void TestQtSerialDevice::rejectedSettingsLeaveTheLineAlone()
+void TestPosixSerialDevice::rejectedSettingsLeaveTheLineAlone()
 {
     PtyPair line; // keeps 8 data bits without parity, as some adapters do
     const auto com = port(line.devicePath());
@@ -111,7 +128,7 @@ void TestQtSerialDevice::rejectedSettingsLeaveTheLineAlone()
     QVERIFY(!com->portOpen());
 }
 
-void TestQtSerialDevice::secondOpenerIsToldInUse()
+void TestPosixSerialDevice::secondOpenerIsToldInUse()
 {
     PtyPair line;
     const auto first = port(line.devicePath());
@@ -133,7 +150,7 @@ void TestQtSerialDevice::secondOpenerIsToldInUse()
 // Another program holds the line as picocom -b 115200 does: an advisory lock, exclusive mode and
 // its own speed. Finding that out must leave its line exactly as it was: the calls this program
 // makes are recorded by the modem-lines preload library the test runs under.
-void TestQtSerialDevice::lineLockedByAnotherProgramIsInUse()
+void TestPosixSerialDevice::lineLockedByAnotherProgramIsInUse()
 {
     PtyPair line;
     termios held {};
@@ -170,7 +187,7 @@ void TestQtSerialDevice::lineLockedByAnotherProgramIsInUse()
     QCOMPARE(exclusive, 1);
 }
 
-void TestQtSerialDevice::missingDeviceIsNotFound()
+void TestPosixSerialDevice::missingDeviceIsNotFound()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("ttyMissing");
@@ -183,7 +200,7 @@ void TestQtSerialDevice::missingDeviceIsNotFound()
     }
 }
 
-void TestQtSerialDevice::outputReachesTheLine()
+void TestPosixSerialDevice::outputReachesTheLine()
 {
     PtyPair line;
     const auto com = port(line.devicePath());
@@ -195,7 +212,7 @@ void TestQtSerialDevice::outputReachesTheLine()
 
 // A pseudo-terminal has no transmitter to ask about: the driver's answer to tcdrain() is what
 // ends the drain, and it stands until more is written.
-void TestQtSerialDevice::drainEndsWhenTheDriverSaysSent()
+void TestPosixSerialDevice::drainEndsWhenTheDriverSaysSent()
 {
     PtyPair line;
     // Nothing of the drain may ask the driver on this thread (a USB request on an adapter).
@@ -206,7 +223,7 @@ void TestQtSerialDevice::drainEndsWhenTheDriverSaysSent()
         QFile calls(record);
         return calls.open(QIODevice::ReadOnly) && calls.readAll().contains("on the main thread");
     };
-    QtSerialDevice device(line.devicePath());
+    PosixSerialDevice device(line.devicePath());
     int sent = 0;
     device.setSentHandler([&sent] { ++sent; });
     QVERIFY(device.open(LineSettings()));
@@ -239,6 +256,21 @@ void TestQtSerialDevice::drainEndsWhenTheDriverSaysSent()
     QCoreApplication::sendPostedEvents();
     QCOMPARE(sent, 200);
 
+    // A wait in a driver call that does not return ends on its own: CLOSE does not wait for it,
+    // and the line opens again meanwhile.
+    QFile transmitter(dir.filePath("transmitter"));
+    QVERIFY(transmitter.open(QIODevice::WriteOnly) && transmitter.write("stuck") == 5);
+    transmitter.close();
+    qputenv("MODEM_LINES_TRANSMITTER", QFile::encodeName(transmitter.fileName()));
+    QVERIFY(device.open(LineSettings()));
+    QVERIFY(device.write("8"));
+    QVERIFY(!device.drain());
+    device.close();
+    QVERIFY(device.open(LineSettings()));
+    transmitter.remove();
+    qunsetenv("MODEM_LINES_TRANSMITTER");
+    device.close();
+
     // A line that hangs up under the wait has not sent what it held: a failure, never a sent.
     int failures = 0;
     device.setFailureHandler([&failures] { ++failures; });
@@ -253,5 +285,5 @@ void TestQtSerialDevice::drainEndsWhenTheDriverSaysSent()
     QCOMPARE(failures, 1);
 }
 
-QTEST_MAIN(TestQtSerialDevice)
-#include "tst_qtserialdevice.moc"
+QTEST_MAIN(TestPosixSerialDevice)
+#include "tst_posixserialdevice.moc"
