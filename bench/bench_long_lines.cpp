@@ -64,7 +64,7 @@ int main(int argc, char *argv[])
 
     auto device = std::make_unique<FakeSerialDevice>();
     FakeSerialDevice *line = device.get();
-    MainWindow window(std::move(device), std::make_unique<FakeSerialDevice>());
+    MainWindow window(std::move(device), std::make_unique<FakeSerialDevice>("/dev/fake2"));
     window.show();
     QCoreApplication::processEvents();
     window.findChild<QPushButton *>(QStringLiteral("Command8"))->click();

@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: MIT
 
 // Prints what a large Send and Read cost through the real Linux serial device on a pseudo-terminal:
-// a Read that takes 1 MB and shows it, a 1 MB Send handed to the device, and the peak memory.
+// a Read that takes the text (1 MB, or as many as the second argument says) and shows it, a Send
+// of the same handed to the device, and the peak memory.
 #include "pty_pair.h"
 #include "serial/posix/posix_serial_device.h"
 #include "window/main_window.h"
@@ -20,10 +21,10 @@
 
 namespace {
 
-QString megabyteOfText()
+QString textOf(int megabytes)
 {
     QString text;
-    while (text.size() < 1024 * 1024)
+    while (text.size() < megabytes * 1024 * 1024)
         text += QStringLiteral("The quick brown fox jumps over the lazy dog 0123456789.\n");
     return text;
 }
@@ -49,6 +50,7 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    const int megabytes = argc > 2 ? std::max(1, atoi(argv[2])) : 1;
 
     PtyPair line;
     MainWindow window(std::make_unique<PosixSerialDevice>(line.devicePath()),
@@ -64,7 +66,7 @@ int main(int argc, char *argv[])
     auto *sendBox = window.findChild<TextBox *>(QStringLiteral("Text1"));
     auto *receiveBox = window.findChild<TextBox *>(QStringLiteral("Text3"));
 
-    const QString text = megabyteOfText();
+    const QString text = textOf(megabytes);
     const QByteArray bytes = text.toUtf8();
     QList<double> readMs;
     QList<double> sendMs;
@@ -85,14 +87,12 @@ int main(int argc, char *argv[])
 
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("Send and Read of 1 MB of text, %d runs, real device on a pseudo-terminal\n\n",
-                runs);
+    std::printf("Send and Read of %d MB of text, %d runs, real device on a pseudo-terminal\n\n",
+                megabytes, runs);
     std::printf("| %-46s | %10s |\n", "figure", "value");
     std::printf("|%s|%s|\n", QByteArray(48, '-').constData(), QByteArray(12, '-').constData());
-    std::printf("| %-46s | %7.1f ms |\n", "Read of 1 MB shown in the receive box, median",
-                median(readMs));
-    std::printf("| %-46s | %7.1f ms |\n", "Send of 1 MB handed to the device, median",
-                median(sendMs));
+    std::printf("| %-46s | %7.1f ms |\n", "Read shown in the receive box, median", median(readMs));
+    std::printf("| %-46s | %7.1f ms |\n", "Send handed to the device, median", median(sendMs));
     std::printf("| %-46s | %7.1f MB |\n", "peak resident memory of the process",
                 usage.ru_maxrss / 1024.0);
     return 0;

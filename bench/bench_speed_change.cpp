@@ -153,7 +153,7 @@ int main(int argc, char *argv[])
 
     auto device = std::make_unique<FakeSerialDevice>();
     FakeSerialDevice &fake = *device;
-    MainWindow window(std::move(device), std::make_unique<FakeSerialDevice>());
+    MainWindow window(std::move(device), std::make_unique<FakeSerialDevice>("/dev/fake2"));
     window.show();
     auto *open = window.findChild<QPushButton *>(QStringLiteral("Command8"));
     auto *speed = window.findChild<QPushButton *>(QStringLiteral("Command10"));

@@ -95,7 +95,7 @@ void TestPosixSerialDevice::openAndSettings()
     QTRY_COMPARE(calls().filter("close").size(), 1);
     qunsetenv("MODEM_LINES_LOG");
     QCOMPARE(calls().filter("open").size(), 1);
-    QCOMPARE(calls().mid(calls().size() - 3), QStringList({"unlock", "close", ""}));
+    QCOMPARE(calls().mid(calls().size() - 4), QStringList({"0", "unlock", "close", ""}));
 }
 
 void TestPosixSerialDevice::rejectedSettingsLeaveTheLineAlone()

@@ -44,6 +44,14 @@ std::optional<LineSettings::StopBits> stopBitsFromText(const QString &text)
 
 } // namespace
 
+qint64 LineSettings::millisecondsFor(qint64 bytes) const
+{
+    // A start bit, the data bits, the parity bit and the stop bits, one and a half counted as two.
+    const int bitsPerByte
+        = 1 + dataBits + (parity != Parity::None) + (stopBits == StopBits::One ? 1 : 2);
+    return (bytes * bitsPerByte * 1000 + baudRate - 1) / baudRate;
+}
+
 std::optional<LineSettings> LineSettings::parse(const QString &text)
 {
     const QStringList fields = text.split(u',');

@@ -22,6 +22,9 @@ struct LineSettings
     // Empty when the text is malformed or names a speed no serial port offers.
     static std::optional<LineSettings> parse(const QString &text);
 
+    // How long so many bytes take on the line, in whole milliseconds rounded up.
+    qint64 millisecondsFor(qint64 bytes) const;
+
     friend bool operator==(const LineSettings &a, const LineSettings &b)
     {
         return a.baudRate == b.baudRate && a.parity == b.parity && a.dataBits == b.dataBits

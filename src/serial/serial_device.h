@@ -45,6 +45,10 @@ public:
     // the driver's output queue and, where the driver tells, in the transmitter. Nothing on a
     // device that has failed.
     virtual qint64 bytesToWrite() = 0;
+    // When what the device has handed to the driver can at the earliest have left the line, at
+    // the line's speed, on the monotonic clock in milliseconds; 0 for a device that hands every
+    // byte on as write() takes it, whose caller counts from then.
+    virtual qint64 sentBy() const { return 0; }
     // Whether every byte write() took has left the host, the adapter's own transmitter included,
     // which many drivers count nowhere. When that is not known at once, the device asks the
     // driver away from the caller's thread and calls the sent handler once it has answered;

@@ -154,10 +154,7 @@ qint64 SerialPort::bytesToWrite() const
 
 qint64 SerialPort::millisecondsToSend(qint64 bytes) const
 {
-    // A start bit, the data bits, the parity bit and the stop bits, one and a half counted as two.
-    const int bitsPerByte = 1 + m_line.dataBits + (m_line.parity != LineSettings::Parity::None)
-        + (m_line.stopBits == LineSettings::StopBits::One ? 1 : 2);
-    return (bytes * bitsPerByte * 1000 + m_line.baudRate - 1) / m_line.baudRate;
+    return m_line.millisecondsFor(bytes);
 }
 
 // Many drivers say "sent" once the adapter has the bytes (cdc-acm, pl2303, ch341, and on Windows
@@ -166,10 +163,12 @@ qint64 SerialPort::millisecondsToSend(qint64 bytes) const
 // register, USB frames, the driver's polls.
 qint64 SerialPort::millisecondsUntilSent() const
 {
-    if (m_sentBy == 0)
+    // A device that hands bytes to the driver later than Output took them counts from then.
+    const qint64 sentBy = std::max(m_sentBy, m_open ? m_device->sentBy() : 0);
+    if (sentBy == 0)
         return 0;
     const qint64 margin = millisecondsToSend(2) + 20;
-    return std::max<qint64>(m_sentBy + margin - QDeadlineTimer::current().deadline(), 0);
+    return std::max<qint64>(sentBy + margin - QDeadlineTimer::current().deadline(), 0);
 }
 
 bool SerialPort::drain()

@@ -8,12 +8,15 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
 
 // Without a controlling terminal, and without waiting for carrier. picocom, minicom, screen and
 // another copy of this program take an advisory lock on the device, which holds whatever name
-// the device is opened by; finding it held changes nothing for its holder.
+// the device is opened by. Held, the device is also in exclusive mode: the kernel refuses a
+// program without the lock before the driver's open raises DTR and RTS, which would cut into a
+// speed change's RTS inactive time.
 OpenAttempt::Handle OpenAttempt::open(const QString &location, int &error)
 {
     const QByteArray path = QFile::encodeName(location);
@@ -34,17 +37,20 @@ OpenAttempt::Handle OpenAttempt::open(const QString &location, int &error)
         ::close(opened);
         return none;
     }
+    ::ioctl(opened, TIOCEXCL);
     error = 0;
     return opened;
 }
 
-// The lock is given up at once, for the next opening; the descriptor may be the line's last, and
+// The claim is given up at once, for the next opening, even while a wait for the transmitter
+// still holds a descriptor of the line; the descriptor may be the line's last, and
 // its close waits in the kernel until what the driver still holds has left: up to 30 s where the
 // far end stopped the flow, and the queue of a USB adapter, which no flush reaches. It waits on a
 // thread of its own, and not at all when the process ends.
 void OpenAttempt::close(Handle handle)
 {
     const int descriptor = int(handle);
+    ::ioctl(descriptor, TIOCNXCL);
     ::flock(descriptor, LOCK_UN);
     std::thread([descriptor] { ::close(descriptor); }).detach();
 }

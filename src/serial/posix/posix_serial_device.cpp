@@ -135,7 +135,10 @@ bool PosixSerialDevice::apply(const LineSettings &settings)
         line.c_cflag |= PARENB | CMSPAR;
         break;
     }
-    line.c_iflag &= ~(IXON | IXOFF | IXANY);
+    // Bytes as they came, whatever the line's last user had it check; the input speed as the
+    // output's.
+    line.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
+    line.c_cflag &= ~CIBAUD;
     // A read without bytes then ends with EAGAIN; one that ends without an error and without
     // bytes tells that the line has hung up.
     line.c_cc[VMIN] = 1;
@@ -143,8 +146,10 @@ bool PosixSerialDevice::apply(const LineSettings &settings)
     const speed_t speed = speedOf(settings.baudRate);
     if (speed == B0 || ::cfsetispeed(&line, speed) != 0 || ::cfsetospeed(&line, speed) != 0)
         return fail(EINVAL, Error::Unsupported);
-    if (setLine(line))
+    if (setLine(line)) {
+        m_line = settings;
         return true;
+    }
     // The line as it was, so that a refused setting leaves nothing half done.
     if (m_error != Error::Io)
         ::tcsetattr(m_descriptor, TCSANOW, &before);
@@ -182,6 +187,7 @@ void PosixSerialDevice::close()
     m_received.clear();
     m_queued.clear();
     m_sent = true;
+    m_sentBy = 0;
     m_drainWanted = false; // closing ends a drain without a call
     m_error = Error::None;
     m_errorString.clear();

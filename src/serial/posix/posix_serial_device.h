@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "serial/line_settings.h"
 #include "serial/posix/transmitter_wait.h"
 #include "serial/serial_device.h"
 
@@ -35,6 +36,7 @@ public:
     bool write(const QByteArray &bytes) override;
     QByteArray readAll() override;
     qint64 bytesToWrite() override;
+    qint64 sentBy() const override { return m_sentBy; }
     bool drain() override;
     void discardOutput() override;
     Error error() const override { return m_error; }
@@ -58,6 +60,8 @@ private:
     TransmitterWait m_transmitterWait;
     QByteArray m_received;
     QByteArray m_queued; // taken by write(), not yet by the driver
+    LineSettings m_line;
+    qint64 m_sentBy = 0; // when what the driver took can have left, at the earliest
     bool m_sent = true; // the driver has said so since the last write
     bool m_writtenSinceAsked = false; // the running wait does not cover everything
     bool m_drainWanted = false; // drain() said no: the sent handler is called once it is so

@@ -4,8 +4,12 @@
 #include "serial/posix/posix_serial_device.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+
+#include <algorithm>
 
 #include <cerrno>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -39,6 +43,9 @@ void PosixSerialDevice::send()
         if (written <= 0)
             break;
         m_queued.remove(0, written);
+        // The line may have had nothing to send while these waited here.
+        m_sentBy = std::max(m_sentBy, QDeadlineTimer::current().deadline())
+            + m_line.millisecondsFor(written);
     }
     m_writable.setEnabled(!m_queued.isEmpty());
     if (m_queued.isEmpty() && m_drainWanted)
@@ -58,6 +65,10 @@ void PosixSerialDevice::receive()
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0 && errno == EAGAIN)
+            return;
+        // Nothing read and no error: a hung-up line, unless another program cleared VMIN.
+        pollfd look {m_descriptor, 0, 0};
+        if (count == 0 && (::poll(&look, 1, 0) <= 0 || !(look.revents & (POLLHUP | POLLERR))))
             return;
         fail(count < 0 ? errno : EIO, Error::Io,
              QCoreApplication::translate("PosixSerialDevice",
@@ -108,6 +119,7 @@ void PosixSerialDevice::discardOutput()
     m_writable.setEnabled(false);
     ::tcflush(m_descriptor, TCOFLUSH);
     m_sent = true;
+    m_sentBy = 0;
     if (std::exchange(m_drainWanted, false))
         reportSent();
 }

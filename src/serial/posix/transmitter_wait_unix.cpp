@@ -44,8 +44,9 @@ int lineGone(int descriptor)
     pollfd look {descriptor, 0, 0};
     if (::poll(&look, 1, 0) > 0 && (look.revents & (POLLHUP | POLLERR)))
         return EIO;
+    // A request to an adapter that fails once (a timeout, a stall) is no adapter gone.
     int lines = 0;
-    if (::ioctl(descriptor, TIOCMGET, &lines) != 0 && errno != ENOTTY && errno != EINVAL)
+    if (::ioctl(descriptor, TIOCMGET, &lines) != 0 && (errno == EIO || errno == ENODEV))
         return errno;
     return 0;
 }
