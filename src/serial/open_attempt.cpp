@@ -48,6 +48,23 @@ std::shared_ptr<OpenAttempt> OpenAttempt::start(const QString &location, QObject
     return attempt;
 }
 
+bool OpenAttempt::prepare(std::shared_ptr<OpenAttempt> &attempt, const QString &location,
+                          QObject *context, const std::function<void()> &ready)
+{
+    if (attempt && (attempt->answered() || attempt->wantAgain(context, ready)))
+        return attempt->answered();
+    attempt = start(location, context, ready);
+    return false;
+}
+
+OpenAttempt::Handle OpenAttempt::takeOrOpen(std::shared_ptr<OpenAttempt> &attempt,
+                                            const QString &location, int &error)
+{
+    if (attempt && attempt->answered())
+        return std::exchange(attempt, {})->take(error);
+    return open(location, error);
+}
+
 bool OpenAttempt::answered()
 {
     const std::lock_guard<std::mutex> lock(m_mutex);

@@ -31,6 +31,13 @@ public:
     // attempt has been given up. Whoever gives context gives the attempt up before it goes.
     static std::shared_ptr<OpenAttempt> start(const QString &location, QObject *context,
                                               std::function<void()> ready);
+    // A device's preparation: true once its attempt has answered; else one under way and given
+    // up is wanted again, or a new one started, and ready follows.
+    static bool prepare(std::shared_ptr<OpenAttempt> &attempt, const QString &location,
+                        QObject *context, const std::function<void()> &ready);
+    // What the attempt opened, which is then done with, or else the device opened here at once.
+    static Handle takeOrOpen(std::shared_ptr<OpenAttempt> &attempt, const QString &location,
+                             int &error);
 
     QString location() const { return m_location; }
     bool answered();

@@ -63,13 +63,7 @@ PosixSerialDevice::~PosixSerialDevice()
 
 bool PosixSerialDevice::prepareOpen()
 {
-    const auto ready = [this] {
-        reportReady();
-    };
-    if (m_opening && (m_opening->answered() || m_opening->wantAgain(&m_readable, ready)))
-        return m_opening->answered();
-    m_opening = OpenAttempt::start(m_location, &m_readable, ready);
-    return false;
+    return OpenAttempt::prepare(m_opening, m_location, &m_readable, [this] { reportReady(); });
 }
 
 // One under way stays, given up, for the next prepareOpen() to want again.
@@ -82,11 +76,8 @@ void PosixSerialDevice::cancelOpen()
 bool PosixSerialDevice::open(const LineSettings &settings)
 {
     close();
-    // What prepareOpen() opened, or else opened here.
     int error = 0;
-    m_descriptor
-        = int(m_opening && m_opening->answered() ? std::exchange(m_opening, {})->take(error)
-                                                 : OpenAttempt::open(m_location, error));
+    m_descriptor = int(OpenAttempt::takeOrOpen(m_opening, m_location, error));
     if (!isOpen())
         return failOpening(error);
     termios line;

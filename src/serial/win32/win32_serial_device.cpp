@@ -75,13 +75,7 @@ Win32SerialDevice::~Win32SerialDevice()
 
 bool Win32SerialDevice::prepareOpen()
 {
-    const auto ready = [this] {
-        reportReady();
-    };
-    if (m_opening && (m_opening->answered() || m_opening->wantAgain(&m_lineCheck, ready)))
-        return m_opening->answered();
-    m_opening = OpenAttempt::start(m_location, &m_lineCheck, ready);
-    return false;
+    return OpenAttempt::prepare(m_opening, m_location, &m_lineCheck, [this] { reportReady(); });
 }
 
 // One under way stays, given up, for the next prepareOpen() to want again.
@@ -93,11 +87,8 @@ void Win32SerialDevice::cancelOpen()
 
 bool Win32SerialDevice::open(const LineSettings &settings)
 {
-    // What prepareOpen() opened, or else opened here.
     int error = 0;
-    const HANDLE handle
-        = HANDLE(m_opening && m_opening->answered() ? std::exchange(m_opening, {})->take(error)
-                                                    : OpenAttempt::open(m_location, error));
+    const HANDLE handle = HANDLE(OpenAttempt::takeOrOpen(m_opening, m_location, error));
     const DWORD code = DWORD(error);
     close();
     m_error = Error::None; // a driver that kept the last opening's requests is told of no more
