@@ -174,6 +174,7 @@ void TestDeviceMenu::entries()
     }
     auto *frame = m_window->findChild<QGroupBox *>("Frame1");
     QCOMPARE(frame->title().endsWith("opening…"), clicks.contains("closing"));
+    QCOMPARE(frame->title().endsWith("sending…"), clicks.contains("unsent"));
     QCOMPARE(frame->title().startsWith("COM1 ("), absent || swapped);
     const QString off = choosable ? "" : " (off)";
     QStringList expected = {"Device of COM1"};

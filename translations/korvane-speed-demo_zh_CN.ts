@@ -205,6 +205,10 @@ Right-click or F4: choose the device</source>
         <source> — opening…</source>
         <translation> — 正在打开…</translation>
     </message>
+    <message>
+        <source> — sending…</source>
+        <translation> — 正在发送…</translation>
+    </message>
 </context>
 <context>
     <name>PosixSerialDevice</name>

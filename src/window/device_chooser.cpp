@@ -33,7 +33,12 @@ DeviceChooser::DeviceChooser(PortPanel &panel, QGroupBox *frame, const PortSyste
 void DeviceChooser::showTask()
 {
     using Task = PortPanel::Task;
-    m_view->showOpening(m_panel.task == Task::FindingDevice || m_panel.task == Task::Opening);
+    using Waiting = PanelFrame::Waiting;
+    const Task task = m_panel.task;
+    m_view->showWaiting(task == Task::FindingDevice || task == Task::Opening ? Waiting::Opening
+                            : task == Task::ClosingOnceSent || task == Task::ChangingSpeedOnceSent
+                            ? Waiting::Sending
+                            : Waiting::No);
 }
 
 bool DeviceChooser::findAgain()

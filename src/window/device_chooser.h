@@ -41,7 +41,7 @@ public:
     // Follows an adapter kept by what it is to the node the list has it at now, while the port is
     // closed and left alone.
     void refresh(const QList<SystemPort> &ports);
-    // Shows on the panel's frame whether its port is being opened.
+    // Shows on the panel's frame whether its port waits for the system, or for sent text.
     void showTask();
 
 signals:

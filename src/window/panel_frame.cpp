@@ -65,12 +65,12 @@ void PanelFrame::showDevice(const QString &device, const QString &displayName,
     showCaption();
 }
 
-void PanelFrame::showOpening(bool opening)
+void PanelFrame::showWaiting(Waiting waiting)
 {
-    if (opening == m_opening)
+    if (waiting == m_waiting)
         return;
-    m_opening = opening;
-    if (opening)
+    m_waiting = waiting;
+    if (waiting != Waiting::No)
         m_frame->setCursor(Qt::BusyCursor);
     else
         m_frame->unsetCursor();
@@ -82,7 +82,9 @@ void PanelFrame::showOpening(bool opening)
 void PanelFrame::showCaption()
 {
     const bool builtIn = m_device == m_builtIn;
-    const QString opening = m_opening ? tr(" — opening…") : QString();
+    const QString opening = m_waiting == Waiting::Opening ? tr(" — opening…")
+        : m_waiting == Waiting::Sending                   ? tr(" — sending…")
+                                                          : QString();
     const QString device = StartOptions::shortName(m_device);
     const QString whole
         = builtIn ? m_port + opening : QStringLiteral("%1 (%2)%3").arg(m_port, device, opening);

@@ -6,10 +6,11 @@ QEMU and plays, on this side, the far end of each of its lines and the observer.
 
     run.py GUEST_DIR SOURCE_DIR PROGRAM WORK_DIR
 
-The guest has two UARTs (driver 8250, /dev/ttyS0 and /dev/ttyS1) beside two nodes without a chip
-(/dev/ttyS2, /dev/ttyS3, as a PC's kernel keeps them), an FTDI USB adapter on xHCI (driver
-ftdi_sio, /dev/ttyUSB0) and, plugged in on request, two more that share a serial number. Each line's far end is a unix socket made here, in a directory of
-this run's own: nothing of this machine's serial devices reaches QEMU. The cases run inside the
+The guest has two UARTs that QEMU emulates (driver 8250, the guest's own ttyS0 and ttyS1) beside
+two nodes without a chip (its ttyS2 and ttyS3, as a PC's kernel keeps them), an emulated FTDI USB
+adapter on xHCI (driver ftdi_sio, its ttyUSB0) and, plugged in on request, two more that share a
+serial number. Each line's far end is a unix socket made here, in a directory of this run's own:
+nothing of this machine's serial devices reaches QEMU, and nothing here opens one. The cases run inside the
 guest as one process (tests/vm/test_vm.py), which asks over a virtio-serial port for what only
 this side can do: read and write a far end, stop reading one, pull the adapter out and plug it
 back (QMP), and read QEMU's trace of the emulated chips. The guest's console is on virtio and is

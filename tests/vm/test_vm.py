@@ -1,7 +1,8 @@
 # Copyright (C) 2026 Korvane Developers
 # SPDX-License-Identifier: MIT
-"""The program on the kernel's own serial drivers, run inside the guest of ./test.sh --vm: the
-8250 UARTs /dev/ttyS0 and /dev/ttyS1, which the program opens when started without options, beside
+"""The program on the kernel's own serial drivers, run inside the guest of ./test.sh --vm and only
+there: the UARTs QEMU emulates for the guest (8250, the guest's ttyS0 and ttyS1, which the
+program opens when started without options), beside
 two UART nodes without a chip; an FTDI USB adapter, /dev/ttyUSB0, pulled out and plugged back; and
 two adapters that are the kernel's own USB gadgets on its dummy host controller: a CDC ACM one,
 /dev/ttyACM0, whose far end is /dev/ttyGS0 and whose requests usbmon shows, and one for the plain
